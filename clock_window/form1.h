@@ -1,0 +1,100 @@
+#pragma once
+
+#include "regional_clock.h"
+#include "second_ticker.h"
+
+#include <QList>
+#include <QPixmap>
+#include <QRect>
+#include <QTimer>
+#include <QWidget>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class ClockLabel;
+
+// What the window reaches outside itself; tests replace any of them.
+struct Form1Seams {
+    std::function<std::chrono::system_clock::time_point()> clock;
+    std::string timeLocale; // empty: the user's regional settings
+    std::function<std::string()> programFolder;
+    std::function<QList<QRect>()> screenRects;
+    std::function<void(const QString& text)> showSaveError;
+    std::function<void(int status)> exitProcess;
+
+    static Form1Seams real();
+};
+
+// The clock window. Qt's event overrides only translate their events and call the event
+// procedures below.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(Form1Seams seams = Form1Seams::real(), QWidget* parent = nullptr);
+    ~Form1() override;
+
+    void Form_Load();
+    void Form_DblClick();
+    void Form_MouseDown(std::int16_t button, std::int16_t shift, float x, float y);
+    void Form_MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
+    void Form_MouseUp(std::int16_t button, std::int16_t shift, float x, float y);
+    void Timer1_Timer();
+    void Timer2_Timer();
+
+    // The whole window's screen position, frame included, in twips.
+    float Left() const { return m_left; }
+    float Top() const { return m_top; }
+    void setLeft(float twips);
+    void setTop(float twips);
+
+    const ClockLabel& label1() const { return *Label1; }
+    const ClockLabel& label2() const { return *Label2; }
+    bool timer1Running() const { return Timer1.isActive(); }
+    bool timer2Enabled() const { return Timer2.isActive(); }
+    std::int16_t swingCount() const { return SwingCount; }
+    std::int16_t homeTop1() const { return HomeTop1; }
+    bool dragging() const { return Dragging != 0; }
+    std::string settingPath() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private:
+    void ShowClock();
+    void applySavedPosition(const std::string& path);
+    bool clientAreaOnSomeScreen(float left, float top) const;
+    QPointF windowTwips(const QMouseEvent* event) const;
+    QPoint frameOffset() const;
+    void endProgram(int status);
+
+    Form1Seams m_seams;
+    RegionalClock m_regional;
+    QPixmap m_face;
+
+    ClockLabel* Label1;
+    ClockLabel* Label2;
+    SecondTicker Timer1;
+    QTimer Timer2;
+
+    float DragX = 0;
+    float DragY = 0;
+    std::int16_t Dragging = 0;
+    std::int16_t HomeTop1 = 0;
+    std::int16_t SwingCount = 0;
+
+    float m_left;
+    float m_top;
+    // Events run inside the line-file routines' yields; these keep them from starting a swing
+    // before its home is recorded, or a second write of the same file.
+    bool m_loading = false;
+    bool m_saving = false;
+    bool m_ended = false;
+};

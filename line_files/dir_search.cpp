@@ -1,0 +1,146 @@
+#include "dir_search.h"
+
+#include "path_separator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace DirSearch {
+namespace {
+
+char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool lessByFoldedName(const std::string& a, const std::string& b) {
+    const auto folded = [](const std::string& s) {
+        std::string out(s);
+        std::transform(out.begin(), out.end(), out.begin(), foldCase);
+        return out;
+    };
+    const std::string fa = folded(a);
+    const std::string fb = folded(b);
+    return fa != fb ? fa < fb : a < b;
+}
+
+struct SplitPattern {
+    std::string folder;
+    std::string lastComponent;
+};
+
+SplitPattern split(const std::string& pattern) {
+    const auto pos = pattern.find_last_of(kPathSeparator);
+    if (pos == std::string::npos)
+        return {".", pattern.empty() ? "*" : pattern};
+    std::string last = pattern.substr(pos + 1);
+    // Like the home platform's search, a pattern ending in a separator lists the folder.
+    if (last.empty())
+        last = "*";
+    return {pos == 0 ? pattern.substr(0, 1) : pattern.substr(0, pos), last};
+}
+
+#ifdef _WIN32
+std::wstring widen(const std::string& text) {
+    if (text.empty())
+        return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+std::string narrow(const wchar_t* text) {
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
+    return out;
+}
+#endif
+
+} // namespace
+
+bool MatchesWildcard(std::string_view pattern, std::string_view name) {
+    std::size_t p = 0, n = 0;
+    std::size_t starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || foldCase(pattern[p]) == foldCase(name[n]))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+#ifdef _WIN32
+
+std::vector<std::string> FindOrdinaryFiles(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW data;
+    HANDLE handle = FindFirstFileW(widen(pattern).c_str(), &data);
+    if (handle == INVALID_HANDLE_VALUE)
+        return names;
+    constexpr DWORD skipped = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+                              FILE_ATTRIBUTE_SYSTEM;
+    do {
+        if ((data.dwFileAttributes & skipped) == 0)
+            names.push_back(narrow(data.cFileName));
+    } while (FindNextFileW(handle, &data));
+    FindClose(handle);
+    std::sort(names.begin(), names.end(), lessByFoldedName);
+    return names;
+}
+
+void SetAttributesNormal(const std::string& path) {
+    if (!SetFileAttributesW(widen(path).c_str(), FILE_ATTRIBUTE_NORMAL))
+        throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), path);
+}
+
+#else
+
+std::vector<std::string> FindOrdinaryFiles(const std::string& pattern) {
+    namespace fs = std::filesystem;
+    const SplitPattern parts = split(pattern);
+    std::vector<std::string> names;
+
+    std::error_code ec;
+    if (!fs::is_directory(parts.folder, ec))
+        return names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(parts.folder)) {
+        std::string name = entry.path().filename().string();
+        // A leading dot is what hides a file here.
+        if (name.empty() || name.front() == '.' || !MatchesWildcard(parts.lastComponent, name))
+            continue;
+        std::error_code typeError;
+        if (entry.is_regular_file(typeError))
+            names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end(), lessByFoldedName);
+    return names;
+}
+
+void SetAttributesNormal(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || ::chmod(path.c_str(), info.st_mode | S_IWUSR) != 0)
+        throw std::system_error(errno, std::generic_category(), path);
+}
+
+#endif
+
+} // namespace DirSearch

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// Sequential line input over an open file, with the line ends of a line file: a CR, or a CR
+// followed by LF, ends a line; a lone LF is an ordinary character.
+namespace LineReader {
+
+bool AtEnd(std::FILE* file);
+
+// Reads one line without its line end. At the end of the file it gives the empty text.
+// Throws std::system_error when the file cannot be read.
+std::string ReadLine(std::FILE* file);
+
+} // namespace LineReader

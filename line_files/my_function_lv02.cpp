@@ -1,0 +1,96 @@
+#include "my_function_lv02.h"
+
+#include "dir_search.h"
+#include "line_reader.h"
+#include "my_function_lv01.h"
+#include "replacing_file.h"
+#include "ui_hooks.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+
+namespace MyFunction_Lv02 {
+namespace {
+
+using MyFunction_Lv01::JoinPath;
+using MyFunction_Lv01::ParentFolder;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using InputFile = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string foundPath(const std::string& pattern, const std::string& name) {
+    return JoinPath(ParentFolder(pattern), std::string(1, kPathSeparator) + name);
+}
+
+InputFile openForInput(const std::string& path) {
+    errno = 0;
+    InputFile file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(), path);
+    return file;
+}
+
+void readAll(const std::string& pattern, LineList& list) {
+    MyFunction_Lv01::ResetList(list);
+    std::size_t counter = 0;
+    for (const std::string& name : DirSearch::FindOrdinaryFiles(pattern)) {
+        InputFile file = openForInput(foundPath(pattern, name));
+        while (!LineReader::AtEnd(file.get())) {
+            UiHooks::yieldToUserInterface();
+            std::string line = LineReader::ReadLine(file.get());
+            list.resize(counter + 1);
+            list[counter] = std::move(line);
+            ++counter;
+        }
+    }
+}
+
+void readFirst(const std::string& pattern, LineList& list) {
+    const auto names = DirSearch::FindOrdinaryFiles(pattern);
+    if (names.empty()) {
+        list.resize(1);
+        return;
+    }
+    MyFunction_Lv01::ResetList(list);
+    InputFile file = openForInput(foundPath(pattern, names.front()));
+    UiHooks::yieldToUserInterface();
+    // An empty file gives the empty line, as a full read of it does.
+    list[0] = LineReader::ReadLine(file.get());
+}
+
+void writeAll(const std::string& path, LineList& list) {
+    MyFunction_Lv01::CompactList(list);
+    const std::size_t last = list.size() - 1;
+    ReplacingFile file(path);
+    for (std::size_t i = 0; i <= last; ++i) {
+        UiHooks::yieldToUserInterface();
+        file.write(list[i]);
+        file.write("\r\n");
+    }
+    file.commit();
+}
+
+} // namespace
+
+void AccessLineFile(const std::string& path, LineList& list, const std::string& mode,
+                    const std::string& kind) {
+    (void)kind; // "normal" is the only storage kind: an entry is its line's plain text.
+
+    // Every call, reads included, first clears the read-only state of the first match.
+    const auto matches = DirSearch::FindOrdinaryFiles(path);
+    if (!matches.empty())
+        DirSearch::SetAttributesNormal(foundPath(path, matches.front()));
+
+    if (mode == "S_Read")
+        readAll(path, list);
+    else if (mode == "S_Read_First")
+        readFirst(path, list);
+    else if (mode == "S_Write")
+        writeAll(path, list);
+}
+
+} // namespace MyFunction_Lv02

@@ -1,0 +1,99 @@
+#include "replacing_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+#include <utility>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+[[noreturn]] void throwErrno(const std::string& what) {
+    throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(), what);
+}
+
+#ifdef _WIN32
+std::wstring widen(const std::string& text) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+#else
+// The rename itself lives in the folder's entry; flush that too so it survives a power cut.
+void syncFolderOf(const std::string& path) {
+    const auto pos = path.find_last_of('/');
+    const std::string folder = pos == std::string::npos ? "." : (pos == 0 ? "/" : path.substr(0, pos));
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+#endif
+
+} // namespace
+
+ReplacingFile::ReplacingFile(std::string target)
+    : m_target(std::move(target)), m_temporary(temporaryPathFor(m_target)) {
+    errno = 0;
+    m_file = std::fopen(m_temporary.c_str(), "wb");
+    if (!m_file)
+        throwErrno(m_temporary);
+}
+
+ReplacingFile::~ReplacingFile() {
+    if (m_file) {
+        std::fclose(m_file);
+        std::remove(m_temporary.c_str());
+    }
+}
+
+std::string ReplacingFile::temporaryPathFor(const std::string& target) { return target + ".tmp"; }
+
+void ReplacingFile::write(std::string_view bytes) {
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size())
+        throwErrno(m_temporary);
+}
+
+void ReplacingFile::commit() {
+    errno = 0;
+    if (std::fflush(m_file) != 0)
+        throwErrno(m_temporary);
+#ifdef _WIN32
+    if (_commit(_fileno(m_file)) != 0)
+        throwErrno(m_temporary);
+#else
+    if (::fsync(fileno(m_file)) != 0)
+        throwErrno(m_temporary);
+#endif
+    std::FILE* file = std::exchange(m_file, nullptr);
+    if (std::fclose(file) != 0) {
+        std::remove(m_temporary.c_str());
+        throwErrno(m_temporary);
+    }
+#ifdef _WIN32
+    if (!MoveFileExW(widen(m_temporary).c_str(), widen(m_target).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const auto error = GetLastError();
+        std::remove(m_temporary.c_str());
+        throw std::system_error(static_cast<int>(error), std::system_category(), m_target);
+    }
+#else
+    if (std::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+        const int error = errno;
+        std::remove(m_temporary.c_str());
+        throw std::system_error(error, std::generic_category(), m_target);
+    }
+    syncFolderOf(m_target);
+#endif
+}
