@@ -1,0 +1,544 @@
+#include "clock_label.h"
+#include "design_layout.h"
+#include "face_font.h"
+#include "form1.h"
+#include "test_support.h"
+#include "twips.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QFontInfo>
+#include <QMouseEvent>
+#include <QRawFont>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+#include <optional>
+#include <cstring>
+#include <system_error>
+
+using namespace std::chrono;
+
+namespace {
+
+constexpr float kHome1 = 1320, kHome2 = 2040;
+const QPoint kDesign(1 << 30, 1 << 30);
+
+system_clock::time_point tuesdayMorning() {
+    return sys_days{year{2026} / December / 8} + hours{8} + minutes{5} + seconds{41} + milliseconds{400};
+}
+
+// A program folder, a fixed clock, one screen, and an exit that only takes notes.
+struct Harness {
+    QTemporaryDir folder;
+    system_clock::time_point now = tuesdayMorning();
+    QList<QRect> screens{QRect(0, 0, 1920, 1080)};
+    QStringList errors;
+    QList<int> exits;
+    std::string locale = "C";
+
+    Form1Seams seams() {
+        Form1Seams s;
+        s.clock = [this] { return now; };
+        s.timeLocale = locale;
+        s.programFolder = [this] { return native(folder.path()); };
+        s.screenRects = [this] { return screens; };
+        s.showSaveError = [this](const QString& text) { errors << text; };
+        s.exitProcess = [this](int status) { exits << status; };
+        return s;
+    }
+    QString setting() const { return folder.filePath("setting.dat"); }
+};
+
+QPoint px(double xTwips, double yTwips) { return {Twips::toPixels(xTwips), Twips::toPixels(yTwips)}; }
+
+// Points of the client area, in pixels, by what lies there at rest.
+const QPoint kBandBetweenLabels(100, 132);
+const QPoint kPictureCorner(5, 5);
+const QPoint kLabel1Text(40, 100);
+const QPoint kLabel1BoxNoText(265, 120);
+const QPoint kLabel2Text(60, 170);
+
+} // namespace
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+private slots:
+    void designLayout();
+    void labelFaceDrawsDigits();
+    void pictureShowsThroughLabels();
+    void routing_data();
+    void routing();
+    void dragThatBeganOutsideGoesOnOverLabels();
+    void pressInLabelKeepsMovesWithLabel();
+    void faceFilledAtLoad_data();
+    void faceFilledAtLoad();
+    void load_data();
+    void load();
+    void unreadableFileStillStarts();
+    void doubleClickSavesAndRestartRestores_data();
+    void doubleClickSavesAndRestartRestores();
+    void doubleClickDuringLoadIsIgnored();
+    void secondDoubleClickDuringSaveIsIgnored();
+    void moveDuringLoadKeepsHome();
+    void failedSaveIsReported_data();
+    void failedSaveIsReported();
+    void fullSwingTrace();
+    void movesDuringSwingNeitherRestartNorLengthen();
+    void anyButtonDrags_data();
+    void anyButtonDrags();
+    void releasingOneOfTwoButtonsEndsDrag();
+    void secondPressRegrips();
+    void dragDuringSwing();
+    void dragIgnoresStaleWindowRelativePoints();
+    void closeSavesNothing();
+};
+
+void TestForm1::designLayout() {
+    Harness h;
+    Form1 form(h.seams());
+    QCOMPARE(form.windowTitle(), QStringLiteral("Velomire -KORUVA!-"));
+    QVERIFY(form.isHidden());
+    QCOMPARE(form.geometry(), QRect(433, 265, 284, 284));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QCOMPARE(form.label1().geometry(), QRect(32, 88, 241, 41));
+    QCOMPARE(form.label2().geometry(), QRect(48, 136, 217, 73));
+    QCOMPARE(form.label1().text(), QStringLiteral("Label1"));
+    QCOMPARE(form.label2().text(), QStringLiteral("Label2"));
+    QCOMPARE(form.label1().palette().color(QPalette::WindowText), QColor(0, 0, 192));
+    QCOMPARE(form.label1().focusPolicy(), Qt::NoFocus);
+    QCOMPARE(form.label1().font().pixelSize(), 32);
+    QCOMPARE(form.label2().font().pixelSize(), 59);
+    QVERIFY(!form.windowIcon().isNull());
+    QVERIFY(form.timer1Running());
+    QVERIFY(!form.timer2Enabled());
+}
+
+void TestForm1::labelFaceDrawsDigits() {
+    Harness h;
+    Form1 form(h.seams());
+    for (const ClockLabel* label : {&form.label1(), &form.label2()}) {
+        const QString family = QFontInfo(label->font()).family();
+        QVERIFY2(family == "Impact" || family == "Bebas Neue", qPrintable(family));
+        const QRawFont raw = QRawFont::fromFont(label->font());
+        for (QChar digit : QStringLiteral("0123456789:/."))
+            QVERIFY(raw.supportsCharacter(digit));
+    }
+}
+
+void TestForm1::pictureShowsThroughLabels() {
+    Harness h;
+    Form1 form(h.seams());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QImage shown = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage face = QImage(":/face.bmp").convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown.size(), QSize(284, 284));
+    // Inside both labels' boxes but away from their letters: the picture, no label background.
+    for (QPoint p : {kLabel1BoxNoText, QPoint(250, 200), QPoint(200, 140), kBandBetweenLabels, QPoint(283, 283)})
+        QCOMPARE(shown.pixel(p), face.pixel(p));
+    int letterPixels = 0;
+    for (int y = 88; y < 129; ++y)
+        for (int x = 32; x < 120; ++x)
+            letterPixels += qBlue(shown.pixel(x, y)) > 120 && qRed(shown.pixel(x, y)) < 60;
+    QVERIFY(letterPixels > 50);
+}
+
+void TestForm1::routing_data() {
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<bool>("reachesWindow");
+    QTest::newRow("band between the labels") << kBandBetweenLabels << true;
+    QTest::newRow("picture corner") << kPictureCorner << true;
+    QTest::newRow("below the labels") << QPoint(140, 250) << true;
+    QTest::newRow("upper label's text") << kLabel1Text << false;
+    QTest::newRow("upper label's box, picture showing") << kLabel1BoxNoText << false;
+    QTest::newRow("lower label's text") << kLabel2Text << false;
+}
+
+void TestForm1::routing() {
+    QFETCH(QPoint, at);
+    QFETCH(bool, reachesWindow);
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    QWindow* window = form.windowHandle();
+    QTest::mouseMove(window, at);
+    QCOMPARE(form.timer2Enabled(), reachesWindow);
+    QTest::mousePress(window, Qt::LeftButton, {}, at);
+    QCOMPARE(form.dragging(), reachesWindow);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(window, Qt::LeftButton, {}, at);
+    QCOMPARE(h.exits.size(), reachesWindow ? 1 : 0);
+    QCOMPARE(QFileInfo::exists(h.setting()), reachesWindow);
+}
+
+void TestForm1::dragThatBeganOutsideGoesOnOverLabels() {
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    QWindow* window = form.windowHandle();
+    const QPoint start = form.pos();
+    QTest::mousePress(window, Qt::LeftButton, {}, kBandBetweenLabels);
+    QTest::mouseMove(window, kBandBetweenLabels + QPoint(0, -25)); // into Label1's box
+    QCOMPARE(form.pos(), start + QPoint(0, -25));
+    QTest::mouseMove(window, kBandBetweenLabels + QPoint(0, -25) + QPoint(0, 40));
+    // Reported against the moved window, so it moves on by the same distance again.
+    QCOMPARE(form.pos(), start + QPoint(0, -10));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, kBandBetweenLabels);
+    QVERIFY(!form.dragging());
+}
+
+void TestForm1::pressInLabelKeepsMovesWithLabel() {
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    QWindow* window = form.windowHandle();
+    const QPoint start = form.pos();
+    QTest::mousePress(window, Qt::LeftButton, {}, kLabel1Text);
+    QTest::mouseMove(window, kPictureCorner);
+    QTest::mouseMove(window, kBandBetweenLabels);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, kBandBetweenLabels);
+    QCOMPARE(form.pos(), start);
+    QVERIFY(!form.timer2Enabled());
+    QVERIFY(!form.dragging());
+}
+
+void TestForm1::faceFilledAtLoad_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("upper");
+    QTest::addColumn<QString>("lower");
+    QTest::newRow("C") << "C" << "12/08/26 Tue" << "08:05:41";
+    QTest::newRow("de_DE") << "de_DE.UTF-8" << "08.12.2026 Tue" << "08:05:41";
+}
+
+void TestForm1::faceFilledAtLoad() {
+    QFETCH(QString, locale);
+    QFETCH(QString, upper);
+    QFETCH(QString, lower);
+    if (!RegionalClock(locale.toStdString()).hasRequestedLocale())
+        QSKIP("locale not installed here (Debian: locales-all)");
+    Harness h;
+    h.locale = locale.toStdString();
+    Form1 form(h.seams());
+    form.Form_Load();
+    QCOMPARE(form.label1().text(), upper);
+    QCOMPARE(form.label2().text(), lower);
+}
+
+void TestForm1::load_data() {
+    QTest::addColumn<QByteArray>("content"); // "<missing>" and "<folder>" stand for no file
+    QTest::addColumn<QPoint>("position");    // twips; kDesign: the client area at its design place
+    const QPoint design = kDesign;
+    QTest::newRow("missing") << QByteArray("<missing>") << design;
+    QTest::newRow("folder named like the file") << QByteArray("<folder>") << design;
+    QTest::newRow("two lines") << QByteArray("6000\r\n-45\r\n") << QPoint(6000, -45);
+    QTest::newRow("five lines") << QByteArray("150\r\n300\r\n9\r\n9\r\n9\r\n") << QPoint(150, 300);
+    QTest::newRow("negative, partly off left") << QByteArray("-4000\r\n-300\r\n") << QPoint(-4000, -300);
+    QTest::newRow("one pixel of it on screen") << QByteArray("-4245\r\n0\r\n") << QPoint(-4245, 0);
+    QTest::newRow("just off the left edge") << QByteArray("-4500\r\n0\r\n") << design;
+    QTest::newRow("off every screen") << QByteArray("90000\r\n90000\r\n") << design;
+    QTest::newRow("one line") << QByteArray("6000\r\n") << design;
+    QTest::newRow("empty") << QByteArray("") << design;
+    QTest::newRow("trailing text, half to even") << QByteArray("1200abc\r\n2.5\r\n") << QPoint(1200, 2);
+    QTest::newRow("three and a half") << QByteArray("3.5\r\n3.5") << QPoint(4, 4);
+    QTest::newRow("huge") << QByteArray("99999999999\r\n5\r\n") << design;
+    QTest::newRow("binary reads 0") << QByteArray("\x01\xff\r\n\x00x\r\n", 7) << QPoint(0, 0);
+    QTest::newRow("LF only: one line") << QByteArray("150\n300\n") << design;
+}
+
+void TestForm1::load() {
+    QFETCH(QByteArray, content);
+    QFETCH(QPoint, position);
+    Harness h;
+    if (content == "<folder>")
+        QVERIFY(QDir(h.folder.path()).mkdir("setting.dat"));
+    else if (content != "<missing>")
+        writeBytes(h.setting(), content);
+    Form1 form(h.seams());
+    form.Form_Load();
+    if (position == kDesign) {
+        QCOMPARE(form.geometry().topLeft(), QPoint(433, 265));
+    } else {
+        QCOMPARE(QPoint(int(form.Left()), int(form.Top())), position);
+        QCOMPARE(form.pos(), px(position.x(), position.y()));
+    }
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.homeTop1(), std::int16_t(1320));
+    QCOMPARE(form.swingCount(), std::int16_t(0));
+    QVERIFY(form.label1().text().endsWith(" Tue"));
+    // Start-up never writes: a missing file stays missing, a present one unchanged.
+    if (content == "<missing>")
+        QVERIFY(!QFileInfo::exists(h.setting()));
+    else if (content != "<folder>")
+        QCOMPARE(readBytes(h.setting()), content);
+}
+
+void TestForm1::unreadableFileStillStarts() {
+    Harness h;
+    writeBytes(h.setting(), "100\r\n200\r\n");
+    Form1 form(h.seams());
+    HookRecorder hooks;
+    // The read fails part way, as a vanished network share would make it.
+    hooks.onYield = [](int) { throw std::system_error(EIO, std::generic_category(), "read"); };
+    form.Form_Load();
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.geometry().topLeft(), QPoint(433, 265));
+    QVERIFY(form.label1().text().endsWith(" Tue"));
+}
+
+void TestForm1::doubleClickSavesAndRestartRestores_data() {
+    QTest::addColumn<QPoint>("position");
+    QTest::newRow("design") << QPoint(6495, 3975);
+    QTest::newRow("negative, partly off") << QPoint(-450, -30);
+    QTest::newRow("odd twips") << QPoint(1001, 7);
+}
+
+void TestForm1::doubleClickSavesAndRestartRestores() {
+    QFETCH(QPoint, position);
+    Harness h;
+    {
+        Form1 form(h.seams());
+        form.Form_Load();
+        form.setLeft(float(position.x()));
+        form.setTop(float(position.y()));
+        form.Form_DblClick();
+        QCOMPARE(h.exits, QList<int>{0});
+        QVERIFY(!form.isVisible());
+        QVERIFY(!form.timer1Running());
+    }
+    QCOMPARE(readBytes(h.setting()), QByteArray::number(position.x()) + "\r\n" + QByteArray::number(position.y()) + "\r\n");
+    Form1 again(h.seams());
+    again.Form_Load();
+    QCOMPARE(QPoint(int(again.Left()), int(again.Top())), position);
+}
+
+void TestForm1::doubleClickDuringLoadIsIgnored() {
+    Harness h;
+    writeBytes(h.setting(), "100\r\n200\r\n");
+    Form1 form(h.seams());
+    HookRecorder hooks;
+    hooks.onYield = [&form](int) { form.Form_DblClick(); };
+    form.Form_Load();
+    QVERIFY(h.exits.isEmpty());
+    QCOMPARE(readBytes(h.setting()), QByteArray("100\r\n200\r\n"));
+    QCOMPARE(QPoint(int(form.Left()), int(form.Top())), QPoint(100, 200));
+}
+
+void TestForm1::secondDoubleClickDuringSaveIsIgnored() {
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    form.setLeft(6000);
+    form.setTop(45);
+    HookRecorder hooks;
+    hooks.onYield = [&form](int) { form.Form_DblClick(); };
+    form.Form_DblClick();
+    QCOMPARE(h.exits, QList<int>{0});
+    QCOMPARE(readBytes(h.setting()), QByteArray("6000\r\n45\r\n"));
+}
+
+void TestForm1::moveDuringLoadKeepsHome() {
+    Harness h;
+    writeBytes(h.setting(), "100\r\n200\r\n");
+    Form1 form(h.seams());
+    HookRecorder hooks;
+    hooks.onYield = [&form](int) {
+        form.Form_MouseMove(0, 0, 1500, 75);
+        if (form.timer2Enabled())
+            form.Timer2_Timer();
+    };
+    form.Form_Load();
+    QVERIFY(!form.timer2Enabled());
+    QCOMPARE(form.homeTop1(), std::int16_t(1320));
+}
+
+void TestForm1::failedSaveIsReported_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("folder named like the file") << "folder";
+    QTest::newRow("program folder gone") << "gone";
+    QTest::newRow("write fails half way") << "interrupted";
+}
+
+void TestForm1::failedSaveIsReported() {
+    QFETCH(QString, how);
+    Harness h;
+    Form1Seams seams = h.seams();
+    if (how == "folder")
+        QVERIFY(QDir(h.folder.path()).mkdir("setting.dat"));
+    if (how == "gone")
+        seams.programFolder = [&h] { return native(h.folder.filePath("gone")); };
+    if (how == "interrupted")
+        writeBytes(h.setting(), "100\r\n200\r\n");
+    Form1 form(std::move(seams));
+    form.Form_Load();
+    HookRecorder hooks;
+    if (how == "interrupted")
+        hooks.onYield = [](int n) {
+            if (n == 7)
+                throw std::system_error(ENOSPC, std::generic_category(), "write");
+        };
+    form.Form_DblClick();
+    QCOMPARE(h.exits, QList<int>{1});
+    QCOMPARE(h.errors.size(), 1);
+    QVERIFY2(h.errors.front().contains("setting.dat"), qPrintable(h.errors.front()));
+    if (how == "interrupted") {
+        QVERIFY2(h.errors.front().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(h.errors.front()));
+        QCOMPARE(readBytes(h.setting()), QByteArray("100\r\n200\r\n"));
+    }
+}
+
+void TestForm1::fullSwingTrace() {
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    QVERIFY(!form.timer2Enabled());
+    form.Form_MouseMove(0, 0, 1500, 75);
+    QVERIFY(form.timer2Enabled());
+    const float H = kHome1, K = kHome2;
+    for (int tick = 1; tick <= 402; ++tick) {
+        form.Timer2_Timer();
+        const float out = tick <= 201 ? 50.0f * tick : 50.0f * (402 - tick);
+        QCOMPARE(form.label1().Top(), H - out);
+        QCOMPARE(form.label2().Top(), K + out);
+        QCOMPARE(form.label1().y(), Twips::toPixels(H - out));
+        QCOMPARE(form.swingCount(), std::int16_t(tick == 402 ? 0 : tick));
+        QCOMPARE(form.timer2Enabled(), tick != 402);
+        if (tick == 201) {
+            QCOMPARE(form.label1().Top(), -8730.0f);
+            QCOMPARE(form.label2().Top(), 12090.0f);
+        }
+        // Wholly outside the client area from tick 39 to 363 (upper) and 45 to 357 (lower).
+        QCOMPARE(form.label1().geometry().bottom() < 0, tick >= 39 && tick <= 363);
+        QCOMPARE(form.label2().geometry().top() >= 284, tick >= 45 && tick <= 357);
+    }
+    form.Form_MouseMove(0, 0, 1500, 75);
+    form.Timer2_Timer();
+    QCOMPARE(form.swingCount(), std::int16_t(1));
+    QCOMPARE(form.label1().Top(), H - 50);
+}
+
+void TestForm1::movesDuringSwingNeitherRestartNorLengthen() {
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    form.Form_MouseMove(0, 0, 1500, 75);
+    int ticks = 0;
+    while (form.timer2Enabled() && ticks < 1000) {
+        form.Timer2_Timer();
+        ++ticks;
+        if (ticks % 50 == 0) {
+            const auto count = form.swingCount();
+            form.Form_MouseMove(0, 0, 1500 + ticks, 75);
+            QCOMPARE(form.swingCount(), count);
+        }
+    }
+    QCOMPARE(ticks, 402);
+    QCOMPARE(form.label1().Top(), kHome1);
+    QCOMPARE(form.label2().Top(), kHome2);
+}
+
+void TestForm1::anyButtonDrags_data() {
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::newRow("left") << Qt::LeftButton;
+    QTest::newRow("right") << Qt::RightButton;
+    QTest::newRow("middle") << Qt::MiddleButton;
+}
+
+void TestForm1::anyButtonDrags() {
+    QFETCH(Qt::MouseButton, button);
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    QWindow* window = form.windowHandle();
+    const QPoint start = form.pos();
+    const float left = form.Left(), top = form.Top();
+    QTest::mousePress(window, button, {}, kBandBetweenLabels);
+    QTest::mouseMove(window, kBandBetweenLabels + QPoint(40, 30));
+    QCOMPARE(form.pos(), start + QPoint(40, 30));
+    QCOMPARE(form.Left(), left + 600);
+    QCOMPARE(form.Top(), top + 450);
+    // The grip point stays under the pointer as the drag goes on.
+    QTest::mouseMove(window, kBandBetweenLabels + QPoint(-10, 5));
+    QCOMPARE(form.pos(), start + QPoint(30, 35));
+    // After the move the pointer is back over the grip point, relative to the window.
+    QTest::mouseRelease(window, button, {}, kBandBetweenLabels);
+    QTest::mouseMove(window, kBandBetweenLabels + QPoint(20, 20));
+    QCOMPARE(form.pos(), start + QPoint(30, 35));
+}
+
+void TestForm1::releasingOneOfTwoButtonsEndsDrag() {
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    QWindow* window = form.windowHandle();
+    QTest::mousePress(window, Qt::LeftButton, {}, kBandBetweenLabels);
+    QTest::mousePress(window, Qt::RightButton, {}, kBandBetweenLabels);
+    QTest::mouseRelease(window, Qt::RightButton, {}, kBandBetweenLabels);
+    QVERIFY(!form.dragging());
+    const QPoint at = form.pos();
+    QTest::mouseMove(window, kBandBetweenLabels + QPoint(10, 10));
+    QCOMPARE(form.pos(), at);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, kBandBetweenLabels + QPoint(10, 10));
+}
+
+void TestForm1::secondPressRegrips() {
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    const float left = form.Left(), top = form.Top();
+    form.Form_MouseDown(1, 0, 1500, 1965);
+    form.Form_MouseDown(2, 0, 3000, 1965); // a second button, further right
+    form.Form_MouseMove(1, 0, 3150, 2115);
+    QCOMPARE(form.Left(), left + 150);
+    QCOMPARE(form.Top(), top + 150);
+}
+
+void TestForm1::dragDuringSwing() {
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    form.Form_MouseMove(0, 0, 1500, 1965);
+    for (int i = 0; i < 10; ++i)
+        form.Timer2_Timer();
+    const float left = form.Left(), top = form.Top();
+    form.Form_MouseDown(1, 0, 1500, 1965);
+    form.Form_MouseMove(1, 0, 2100, 2415);
+    QCOMPARE(form.Left(), left + 600);
+    QCOMPARE(form.Top(), top + 450);
+    QCOMPARE(form.swingCount(), std::int16_t(10));
+    form.Timer2_Timer();
+    QCOMPARE(form.label1().Top(), kHome1 - 550);
+}
+
+void TestForm1::dragIgnoresStaleWindowRelativePoints() {
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    const QPoint start = form.pos();
+    const QPoint client = form.geometry().topLeft();
+    const auto send = [&form](QEvent::Type type, QPointF global, Qt::MouseButtons buttons) {
+        // The window-relative point is what a lagging X server would report: deliberately wrong.
+        QMouseEvent event(type, QPointF(-999, -999), global, global,
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, {});
+        QApplication::sendEvent(&form, &event);
+    };
+    send(QEvent::MouseButtonPress, client + QPointF(100, 132), Qt::LeftButton);
+    for (int step = 1; step <= 20; ++step)
+        send(QEvent::MouseMove, client + QPointF(100 + 2 * step, 132 + step), Qt::LeftButton);
+    QCOMPARE(form.pos(), start + QPoint(40, 20));
+}
+
+void TestForm1::closeSavesNothing() {
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    form.setLeft(150);
+    form.close();
+    QVERIFY(!QFileInfo::exists(h.setting()));
+    QVERIFY(h.exits.isEmpty());
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

@@ -1,0 +1,280 @@
+#include "my_function_lv02.h"
+#include "replacing_file.h"
+#include "test_support.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <stdexcept>
+#include <system_error>
+
+using MyFunction_Lv02::AccessLineFile;
+using Strings = std::vector<std::string>;
+Q_DECLARE_METATYPE(Strings)
+
+class TestLineFile : public QObject {
+    Q_OBJECT
+private slots:
+    void read_data();
+    void read();
+    void readYieldsBeforeEveryLine();
+    void readWildcardJoinsFilesInNameOrder();
+    void readFirst_data();
+    void readFirst();
+    void readClearsReadOnly();
+    void write_data();
+    void write();
+    void writeCompactsCallersList();
+    void writeOverLongerAndReadOnlyFiles();
+    void writeYieldsBeforeEveryEntry();
+    void writeOnListWithoutEntriesOpensNothing();
+    void writeFailingHalfWayKeepsOldFile();
+    void writeIntoMissingFolderFails();
+    void staleTemporaryIsReplaced();
+    void entryWithCarriageReturnReadsBackAsTwo();
+    void bytesPassThrough();
+    void otherModesTouchNothing_data();
+    void otherModesTouchNothing();
+    void bareNameOfExistingFileFails();
+};
+
+void TestLineFile::read_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<Strings>("entries");
+    QTest::newRow("CR LF lines") << QByteArray("120\r\n345\r\n") << Strings{"120", "345"};
+    QTest::newRow("no final line end") << QByteArray("120\r\n345") << Strings{"120", "345"};
+    QTest::newRow("LF alone is ordinary") << QByteArray("120\n345\n") << Strings{"120\n345\n"};
+    QTest::newRow("CR alone ends a line") << QByteArray("120\r345\r") << Strings{"120", "345"};
+    QTest::newRow("empty file") << QByteArray() << Strings{""};
+    QTest::newRow("empty middle line") << QByteArray("a\r\n\r\nb\r\n") << Strings{"a", "", "b"};
+    QTest::newRow("only a line end") << QByteArray("\r\n") << Strings{""};
+    QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << Strings{"a", "", "b"};
+    QTest::newRow("blanks kept") << QByteArray("  7 \r\n") << Strings{"  7 "};
+    QTest::newRow("NUL bytes kept") << QByteArray("1\0002\r\n", 5) << Strings{std::string("1\0002", 3)};
+}
+
+void TestLineFile::read() {
+    QFETCH(QByteArray, content);
+    QFETCH(Strings, entries);
+    QTemporaryDir dir;
+    writeBytes(dir.filePath("f.txt"), content);
+    LineList list{"old", "stuff"};
+    HookRecorder hooks;
+    AccessLineFile(native(dir.filePath("f.txt")), list, "S_Read", "normal");
+    QCOMPARE(list, entries);
+}
+
+void TestLineFile::readYieldsBeforeEveryLine() {
+    QTemporaryDir dir;
+    writeBytes(dir.filePath("f.txt"), "a\r\nb\r\nc");
+    LineList list;
+    HookRecorder hooks;
+    AccessLineFile(native(dir.filePath("f.txt")), list, "S_Read", "normal");
+    QCOMPARE(hooks.yields, 3);
+    LineList missing{"x"};
+    AccessLineFile(native(dir.filePath("none.txt")), missing, "S_Read", "normal");
+    QCOMPARE(missing, LineList{""});
+}
+
+void TestLineFile::readWildcardJoinsFilesInNameOrder() {
+    QTemporaryDir dir;
+    writeBytes(dir.filePath("b.log"), "3\r\n4\r\n");
+    writeBytes(dir.filePath("A.log"), "1\r\n2");
+    writeBytes(dir.filePath(".c.log"), "hidden\r\n");
+    writeBytes(dir.filePath("d.txt"), "other\r\n");
+    QVERIFY(QDir(dir.path()).mkdir("e.log"));
+    LineList list;
+    HookRecorder hooks;
+    AccessLineFile(native(dir.filePath("*.LOG")), list, "S_Read", "normal");
+    QCOMPARE(list, (LineList{"1", "2", "3", "4"}));
+}
+
+void TestLineFile::readFirst_data() {
+    QTest::addColumn<QByteArray>("content"); // empty: no file at all
+    QTest::addColumn<Strings>("before");
+    QTest::addColumn<Strings>("after");
+    QTest::newRow("three lines") << QByteArray("one\r\ntwo\r\nthree\r\n") << Strings{"x"} << Strings{"one"};
+    QTest::newRow("missing file keeps first entry") << QByteArray() << Strings{"a", "b", "c"} << Strings{"a"};
+    QTest::newRow("missing file, list never sized") << QByteArray() << Strings{} << Strings{""};
+    QTest::newRow("empty file gives empty entry") << QByteArray("<empty>") << Strings{"a", "b"} << Strings{""};
+}
+
+void TestLineFile::readFirst() {
+    QFETCH(QByteArray, content);
+    QFETCH(Strings, before);
+    QFETCH(Strings, after);
+    QTemporaryDir dir;
+    if (!content.isEmpty())
+        writeBytes(dir.filePath("f.txt"), content == "<empty>" ? QByteArray() : content);
+    HookRecorder hooks;
+    AccessLineFile(native(dir.filePath("f.txt")), before, "S_Read_First", "normal");
+    QCOMPARE(before, after);
+}
+
+void TestLineFile::readClearsReadOnly() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("f.txt");
+    writeBytes(path, "1\r\n");
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+    LineList list;
+    AccessLineFile(native(path), list, "S_Read", "normal");
+    QVERIFY(QFile::permissions(path) & QFileDevice::WriteOwner);
+}
+
+void TestLineFile::write_data() {
+    QTest::addColumn<Strings>("entries");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("the exit's list") << Strings{"120", "345", ""} << QByteArray("120\r\n345\r\n");
+    QTest::newRow("one empty entry") << Strings{""} << QByteArray("\r\n");
+    QTest::newRow("only empty entries") << Strings{"", ""} << QByteArray("\r\n\r\n");
+    QTest::newRow("gaps dropped") << Strings{"", "a", "", "b"} << QByteArray("a\r\nb\r\n");
+}
+
+void TestLineFile::write() {
+    QFETCH(Strings, entries);
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.dat");
+    HookRecorder hooks;
+    AccessLineFile(native(path), entries, "S_Write", "normal");
+    QCOMPARE(readBytes(path), content);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.dat"});
+}
+
+void TestLineFile::writeCompactsCallersList() {
+    QTemporaryDir dir;
+    LineList list{"120", "345", ""};
+    AccessLineFile(native(dir.filePath("o")), list, "S_Write", "normal");
+    QCOMPARE(list, (LineList{"120", "345"}));
+    LineList back;
+    AccessLineFile(native(dir.filePath("o")), back, "S_Read", "normal");
+    QCOMPARE(back, list);
+}
+
+void TestLineFile::writeOverLongerAndReadOnlyFiles() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("setting.dat");
+    writeBytes(path, "1\r\n2\r\n3\r\n4\r\n");
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    LineList list{"7", "8"};
+    AccessLineFile(native(path), list, "S_Write", "normal");
+    QCOMPARE(readBytes(path), QByteArray("7\r\n8\r\n"));
+}
+
+void TestLineFile::writeYieldsBeforeEveryEntry() {
+    QTemporaryDir dir;
+    LineList list{"a", "b", ""};
+    HookRecorder hooks;
+    AccessLineFile(native(dir.filePath("o")), list, "S_Write", "normal");
+    // Compaction: three visited, two rebuilt; then two written.
+    QCOMPARE(hooks.yields, 3 + 2 + 2);
+}
+
+void TestLineFile::writeOnListWithoutEntriesOpensNothing() {
+    QTemporaryDir dir;
+    LineList list;
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range,
+                             AccessLineFile(native(dir.filePath("o")), list, "S_Write", "normal"));
+    QVERIFY(QDir(dir.path()).isEmpty(QDir::Files | QDir::Hidden));
+}
+
+void TestLineFile::writeFailingHalfWayKeepsOldFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("setting.dat");
+    writeBytes(path, "111\r\n222\r\n");
+    LineList list{"333", "444", "555"};
+    HookRecorder hooks;
+    // The yield before the third line: the first two are already in the new content.
+    hooks.onYield = [](int yield) {
+        if (yield == 3 + 3 + 3)
+            throw std::runtime_error("interrupted");
+    };
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                             AccessLineFile(native(path), list, "S_Write", "normal"));
+    QCOMPARE(readBytes(path), QByteArray("111\r\n222\r\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setting.dat"});
+}
+
+void TestLineFile::writeIntoMissingFolderFails() {
+    QTemporaryDir dir;
+    LineList list{"1"};
+    QVERIFY_THROWS_EXCEPTION(std::system_error,
+                             AccessLineFile(native(dir.filePath("no/such/o")), list, "S_Write", "normal"));
+    // A folder standing where the file should go.
+    QVERIFY(QDir(dir.path()).mkdir("setting.dat"));
+    QVERIFY_THROWS_EXCEPTION(std::system_error,
+                             AccessLineFile(native(dir.filePath("setting.dat")), list, "S_Write", "normal"));
+    QVERIFY(QFileInfo(dir.filePath("setting.dat")).isDir());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+}
+
+void TestLineFile::staleTemporaryIsReplaced() {
+    QTemporaryDir dir;
+    const std::string path = native(dir.filePath("setting.dat"));
+    writeBytes(QString::fromStdString(ReplacingFile::temporaryPathFor(path)), "left by a kill\r\n");
+    LineList list{"5", "6"};
+    AccessLineFile(path, list, "S_Write", "normal");
+    QCOMPARE(readBytes(dir.filePath("setting.dat")), QByteArray("5\r\n6\r\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setting.dat"});
+}
+
+void TestLineFile::entryWithCarriageReturnReadsBackAsTwo() {
+    QTemporaryDir dir;
+    LineList list{"a\rb"};
+    AccessLineFile(native(dir.filePath("o")), list, "S_Write", "normal");
+    QCOMPARE(readBytes(dir.filePath("o")), QByteArray("a\rb\r\n"));
+    AccessLineFile(native(dir.filePath("o")), list, "S_Read", "normal");
+    QCOMPARE(list, (LineList{"a", "b"}));
+}
+
+void TestLineFile::bytesPassThrough() {
+    QTemporaryDir dir;
+    std::string every;
+    for (int c = 1; c < 256; ++c)
+        if (c != '\r')
+            every.push_back(static_cast<char>(c));
+    LineList list{every, "\xE6\x99\x82\xE8\xA8\x88"};
+    const LineList written = list;
+    AccessLineFile(native(dir.filePath("o")), list, "S_Write", "normal");
+    LineList back;
+    AccessLineFile(native(dir.filePath("o")), back, "S_Read", "normal");
+    QCOMPARE(back, written);
+}
+
+void TestLineFile::otherModesTouchNothing_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("lower case") << "s_read";
+    QTest::newRow("upper case") << "S_READ";
+    QTest::newRow("write in other case") << "S_write";
+    QTest::newRow("empty") << "";
+    QTest::newRow("trailing blank") << "S_Read ";
+}
+
+void TestLineFile::otherModesTouchNothing() {
+    QFETCH(QString, mode);
+    QTemporaryDir dir;
+    writeBytes(dir.filePath("f"), "1\r\n");
+    LineList list{"keep", "me"};
+    HookRecorder hooks;
+    AccessLineFile(native(dir.filePath("f")), list, mode.toStdString(), "normal");
+    AccessLineFile(native(dir.filePath("new")), list, mode.toStdString(), "normal");
+    QCOMPARE(list, (LineList{"keep", "me"}));
+    QCOMPARE(readBytes(dir.filePath("f")), QByteArray("1\r\n"));
+    QVERIFY(!QFile::exists(dir.filePath("new")));
+    QCOMPARE(hooks.yields, 0);
+}
+
+void TestLineFile::bareNameOfExistingFileFails() {
+    QTemporaryDir dir;
+    writeBytes(dir.filePath("bare.txt"), "1\r\n");
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    LineList list{"x"};
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, AccessLineFile("bare.txt", list, "S_Read", "normal"));
+    QDir::setCurrent(before);
+    QCOMPARE(list, LineList{"x"});
+}
+
+QTEST_APPLESS_MAIN(TestLineFile)
+#include "tst_line_file.moc"
