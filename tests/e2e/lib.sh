@@ -16,6 +16,10 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
+    if [ -s "$WORK/clock.stderr" ]; then
+        echo "--- the clock's standard error, last lines:" >&2
+        tail -n 60 "$WORK/clock.stderr" >&2
+    fi
     exit 1
 }
 

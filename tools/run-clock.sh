@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the clock and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh run
+cmake --preset default -DBUILD_TESTING=OFF >/dev/null
+cmake --build --preset default --target koruva -j"$(nproc)"
+exec build/koruva

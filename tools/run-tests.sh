@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test: the suite (widget tests on the
+# offscreen platform, end-to-end tests under an Xvfb of their own), the same suite built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for FUZZ_SECONDS
+# (60 unless set) from its committed corpus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh test
+jobs=$(nproc)
+fuzz_seconds=${FUZZ_SECONDS:-60}
+
+echo "== test suite"
+cmake --preset default -DBUILD_TESTING=ON >/dev/null
+cmake --build --preset default -j"$jobs"
+ctest --preset default -j"$jobs"
+
+echo "== test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j"$jobs"
+ctest --preset asan -j"$jobs"
+
+echo "== fuzzing, ${fuzz_seconds} s per target"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$jobs"
+for target in line_reader position_number; do
+    scratch=$(mktemp -d)
+    build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$fuzz_seconds" -timeout=10 -max_len=65536 \
+        -print_final_stats=1 "$scratch" "tests/fuzz/corpus/$target" 2>"$scratch.log" ||
+        { tail -n 40 "$scratch.log"; echo "fuzz_$target failed" >&2; exit 1; }
+    grep -E '^stat::number_of_executed_units' "$scratch.log" | sed "s/^/fuzz_$target: /"
+    rm -rf "$scratch" "$scratch.log"
+done
+echo "== all tests passed"
