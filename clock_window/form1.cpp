@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 
@@ -231,10 +232,13 @@ void Form1::ShowClock() {
     Label2->setText(QString::fromLocal8Bit(face.time.c_str()));
 }
 
-void Form1::paintEvent(QPaintEvent*) {
+// A tick or a swing step repaints only the label rectangles that changed: draw just those.
+void Form1::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    painter.drawPixmap(0, 0, m_face);
+    const QRect dirty = event->rect();
+    if (!m_face.rect().contains(dirty))
+        painter.fillRect(dirty, Qt::white);
+    painter.drawPixmap(dirty.topLeft(), m_face, dirty);
 }
 
 QPoint Form1::frameOffset() const { return geometry().topLeft() - frameGeometry().topLeft(); }

@@ -36,13 +36,18 @@ struct SplitPattern {
 
 SplitPattern split(const std::string& pattern) {
     const auto pos = pattern.find_last_of(kPathSeparator);
-    if (pos == std::string::npos)
-        return {".", pattern.empty() ? "*" : pattern};
-    std::string last = pattern.substr(pos + 1);
+    SplitPattern parts;
+    if (pos == std::string::npos) {
+        parts.folder = ".";
+        parts.lastComponent = pattern;
+    } else {
+        parts.folder = pattern.substr(0, pos == 0 ? 1 : pos);
+        parts.lastComponent = pattern.substr(pos + 1);
+    }
     // Like the home platform's search, a pattern ending in a separator lists the folder.
-    if (last.empty())
-        last = "*";
-    return {pos == 0 ? pattern.substr(0, 1) : pattern.substr(0, pos), last};
+    if (parts.lastComponent.empty())
+        parts.lastComponent.push_back('*');
+    return parts;
 }
 
 #ifdef _WIN32

@@ -1,0 +1,100 @@
+// Starts a program under the X server in $DISPLAY and reports, in milliseconds from exec,
+// when its top-level window was mapped and when it was first painted (the first Damage
+// event after the map). With --at X Y it also waits until the window stands at X,Y
+// (a restored position) and reports that moment. The program is left running; its pid is
+// printed first:  pid map_ms paint_ms [at_ms]
+#include <xcb/damage.h>
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+double msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+[[noreturn]] void die(const char* what) {
+    std::fprintf(stderr, "startwatch: %s\n", what);
+    std::exit(1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int first = 1;
+    bool wantAt = false;
+    int atX = 0, atY = 0;
+    if (argc > 3 && std::strcmp(argv[1], "--at") == 0) {
+        wantAt = true;
+        atX = std::atoi(argv[2]);
+        atY = std::atoi(argv[3]);
+        first = 4;
+    }
+    if (first >= argc)
+        die("usage: startwatch [--at X Y] PROGRAM [ARGS...]");
+
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        die("cannot connect to the X server");
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, screen->root, XCB_CW_EVENT_MASK, &mask);
+    const xcb_query_extension_reply_t* damage = xcb_get_extension_data(c, &xcb_damage_id);
+    if (!damage || !damage->present)
+        die("the X server has no DAMAGE extension");
+    std::free(xcb_damage_query_version_reply(c, xcb_damage_query_version(c, 1, 1), nullptr));
+    xcb_flush(c);
+
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execvp(argv[first], argv + first);
+        _exit(127);
+    }
+
+    // The toolkit may create helper windows before its top-level: watch every window the
+    // program creates from its creation on, and take the first one mapped.
+    std::vector<xcb_window_t> created;
+    xcb_window_t window = XCB_NONE;
+    double mapped = -1, painted = -1, at = -1;
+    while (painted < 0 || (wantAt && at < 0)) {
+        std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(xcb_wait_for_event(c), &std::free);
+        if (!event)
+            die("the X connection broke");
+        const uint8_t type = event->response_type & 0x7F;
+        if (type == XCB_CREATE_NOTIFY) {
+            const xcb_window_t id = reinterpret_cast<xcb_create_notify_event_t*>(event.get())->window;
+            created.push_back(id);
+            xcb_damage_create(c, xcb_generate_id(c), id, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+            xcb_flush(c);
+        } else if (type == XCB_MAP_NOTIFY && window == XCB_NONE) {
+            const xcb_window_t id = reinterpret_cast<xcb_map_notify_event_t*>(event.get())->window;
+            if (std::find(created.begin(), created.end(), id) != created.end()) {
+                window = id;
+                mapped = msSince(start);
+            }
+        } else if (type == damage->first_event + XCB_DAMAGE_NOTIFY && window != XCB_NONE && painted < 0) {
+            if (reinterpret_cast<xcb_damage_notify_event_t*>(event.get())->drawable == window)
+                painted = msSince(start);
+        } else if (type == XCB_CONFIGURE_NOTIFY && wantAt && window != XCB_NONE) {
+            const auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(event.get());
+            if (configure->window == window && configure->x == atX && configure->y == atY)
+                at = msSince(start);
+        }
+    }
+    if (wantAt)
+        std::printf("%d %.1f %.1f %.1f\n", pid, mapped, painted, at);
+    else
+        std::printf("%d %.1f %.1f\n", pid, mapped, painted);
+    xcb_disconnect(c);
+    return 0;
+}
