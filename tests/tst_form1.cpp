@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QRawFont>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -87,6 +88,7 @@ private slots:
     void failedSaveIsReported();
     void fullSwingTrace();
     void movesDuringSwingNeitherRestartNorLengthen();
+    void swingStepRepaintsOnlyTheLabels();
     void anyButtonDrags_data();
     void anyButtonDrags();
     void releasingOneOfTwoButtonsEndsDrag();
@@ -437,6 +439,39 @@ void TestForm1::movesDuringSwingNeitherRestartNorLengthen() {
     QCOMPARE(ticks, 402);
     QCOMPARE(form.label1().Top(), kHome1);
     QCOMPARE(form.label2().Top(), kHome2);
+}
+
+namespace {
+// Collects what the window is asked to repaint.
+class PaintRecorder : public QObject {
+public:
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+} // namespace
+
+void TestForm1::swingStepRepaintsOnlyTheLabels() {
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCoreApplication::processEvents();
+    form.Form_MouseMove(0, 0, 1500, 75);
+    for (int step = 0; step < 3; ++step) {
+        const QRegion before = QRegion(form.label1().geometry()) + form.label2().geometry();
+        PaintRecorder recorder;
+        form.installEventFilter(&recorder);
+        form.Timer2_Timer();
+        QCoreApplication::processEvents();
+        form.removeEventFilter(&recorder);
+        const QRegion allowed = before + form.label1().geometry() + form.label2().geometry();
+        QVERIFY(!recorder.painted.isEmpty());
+        QCOMPARE(recorder.painted - allowed, QRegion());
+    }
 }
 
 void TestForm1::anyButtonDrags_data() {
