@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# A save that cannot be written, on a full disk and in a read-only program folder: the user is
+# told, the program ends with a non-zero status, and the old setting.dat stays whole.
+# Needs to mount small tmpfs file systems; where that is not allowed the test is skipped (77).
+source "$(dirname "$0")/lib.sh"
+MOUNTS=()
+unmount_all() {
+    for m in "${MOUNTS[@]}"; do umount -l "$m" 2>/dev/null || true; done
+    cleanup
+}
+trap unmount_all EXIT
+
+mount_tmpfs() {
+    local dir=$1 size=$2
+    mkdir -p "$dir"
+    mount -t tmpfs -o "size=$size" tmpfs "$dir" 2>/dev/null || return 1
+    MOUNTS+=("$dir")
+}
+if ! mount_tmpfs "$WORK/probe" 64k; then
+    echo "SKIP: cannot mount a tmpfs here"
+    exit 77
+fi
+start_xvfb
+
+# Double-clicks the picture, answers the message box, and checks what is left.
+expect_failed_save() {
+    local app=$1 what=$2
+    start_clock "$app"
+    xdotool mousemove --window "$WID" 5 5 click --repeat 2 --delay 60 1
+    local box=
+    find_box() {
+        box=$(xdotool search --onlyvisible --name '^Velomire -KORUVA!-$' 2>/dev/null | grep -v "^$WID\$" | head -n 1)
+        [ -n "$box" ]
+    }
+    wait_until "$what: a message box" find_box
+    xdotool windowfocus --sync "$box" key Return
+    wait_clock_exit 1
+    [ "$(cat "$app/setting.dat")" = "$(crlf 1500 3000)" ] || fail "$what: setting.dat changed"
+    echo "ok $what"
+}
+
+full=$WORK/full
+mount_tmpfs "$full" 8m || fail "cannot mount the full disk"
+cp "$KORUVA_BIN" "$full/koruva"
+crlf 1500 3000 >"$full/setting.dat"
+dd if=/dev/zero of="$full/filler" bs=4k 2>/dev/null || true
+expect_failed_save "$full" "full disk"
+
+readonly=$WORK/readonly
+mount_tmpfs "$readonly" 8m || fail "cannot mount the read-only folder"
+cp "$KORUVA_BIN" "$readonly/koruva"
+crlf 1500 3000 >"$readonly/setting.dat"
+mount -o remount,ro "$readonly"
+expect_failed_save "$readonly" "read-only program folder"
+echo "PASS"
