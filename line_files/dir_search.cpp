@@ -8,7 +8,7 @@
 #include <system_error>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "windows_text.h"
 #else
 #include <sys/stat.h>
 #endif
@@ -50,24 +50,6 @@ SplitPattern split(const std::string& pattern) {
     return parts;
 }
 
-#ifdef _WIN32
-std::wstring widen(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-std::string narrow(const wchar_t* text) {
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
-#endif
 
 } // namespace
 
@@ -98,14 +80,14 @@ bool MatchesWildcard(std::string_view pattern, std::string_view name) {
 std::vector<std::string> FindOrdinaryFiles(const std::string& pattern) {
     std::vector<std::string> names;
     WIN32_FIND_DATAW data;
-    HANDLE handle = FindFirstFileW(widen(pattern).c_str(), &data);
+    HANDLE handle = FindFirstFileW(widenFromCodePage(pattern).c_str(), &data);
     if (handle == INVALID_HANDLE_VALUE)
         return names;
     constexpr DWORD skipped = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
                               FILE_ATTRIBUTE_SYSTEM;
     do {
         if ((data.dwFileAttributes & skipped) == 0)
-            names.push_back(narrow(data.cFileName));
+            names.push_back(narrowToCodePage(data.cFileName));
     } while (FindNextFileW(handle, &data));
     FindClose(handle);
     std::sort(names.begin(), names.end(), lessByFoldedName);
@@ -113,7 +95,7 @@ std::vector<std::string> FindOrdinaryFiles(const std::string& pattern) {
 }
 
 void SetAttributesNormal(const std::string& path) {
-    if (!SetFileAttributesW(widen(path).c_str(), FILE_ATTRIBUTE_NORMAL))
+    if (!SetFileAttributesW(widenFromCodePage(path).c_str(), FILE_ATTRIBUTE_NORMAL))
         throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), path);
 }
 

@@ -6,8 +6,8 @@
 #include <utility>
 
 #ifdef _WIN32
+#include "windows_text.h"
 #include <io.h>
-#include <windows.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,15 +19,7 @@ namespace {
     throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(), what);
 }
 
-#ifdef _WIN32
-std::wstring widen(const std::string& text) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-#else
+#ifndef _WIN32
 // The rename itself lives in the folder's entry; flush that too so it survives a power cut.
 void syncFolderOf(const std::string& path) {
     const auto pos = path.find_last_of('/');
@@ -82,7 +74,7 @@ void ReplacingFile::commit() {
         throwErrno(m_temporary);
     }
 #ifdef _WIN32
-    if (!MoveFileExW(widen(m_temporary).c_str(), widen(m_target).c_str(),
+    if (!MoveFileExW(widenFromCodePage(m_temporary).c_str(), widenFromCodePage(m_target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const auto error = GetLastError();
         std::remove(m_temporary.c_str());
