@@ -128,7 +128,8 @@ int soak() {
         if (swingNo == 49)
             rssAfterWarmUp = residentKb();
     }
-    std::printf("rss_kb_after_50_swings %ld\nrss_kb_after_1000_swings %ld\n", rssAfterWarmUp, residentKb());
+    std::printf("rss_kb_after_50_swings %ld\nrss_kb_after_1000_swings %ld\n", rssAfterWarmUp,
+                residentKb());
     return 0;
 }
 

@@ -19,7 +19,8 @@
 namespace {
 
 double msSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 [[noreturn]] void die(const char* what) {
@@ -67,12 +68,14 @@ int main(int argc, char** argv) {
     xcb_window_t window = XCB_NONE;
     double mapped = -1, painted = -1, at = -1;
     while (painted < 0 || (wantAt && at < 0)) {
-        std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(xcb_wait_for_event(c), &std::free);
+        std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(xcb_wait_for_event(c),
+                                                                         &std::free);
         if (!event)
             die("the X connection broke");
         const uint8_t type = event->response_type & 0x7F;
         if (type == XCB_CREATE_NOTIFY) {
-            const xcb_window_t id = reinterpret_cast<xcb_create_notify_event_t*>(event.get())->window;
+            const xcb_window_t id =
+                reinterpret_cast<xcb_create_notify_event_t*>(event.get())->window;
             created.push_back(id);
             xcb_damage_create(c, xcb_generate_id(c), id, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
             xcb_flush(c);
@@ -82,7 +85,8 @@ int main(int argc, char** argv) {
                 window = id;
                 mapped = msSince(start);
             }
-        } else if (type == damage->first_event + XCB_DAMAGE_NOTIFY && window != XCB_NONE && painted < 0) {
+        } else if (type == damage->first_event + XCB_DAMAGE_NOTIFY && window != XCB_NONE &&
+                   painted < 0) {
             if (reinterpret_cast<xcb_damage_notify_event_t*>(event.get())->drawable == window)
                 painted = msSince(start);
         } else if (type == XCB_CONFIGURE_NOTIFY && wantAt && window != XCB_NONE) {

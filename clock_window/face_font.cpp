@@ -12,7 +12,8 @@ QString family() {
         const QString impact = QString::fromLatin1(DesignLayout::kFontFace);
         if (QFontDatabase::families().contains(impact, Qt::CaseInsensitive))
             return impact;
-        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/BebasNeue-Regular.otf"));
+        const int id =
+            QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/BebasNeue-Regular.otf"));
         const QStringList families = QFontDatabase::applicationFontFamilies(id);
         return families.isEmpty() ? impact : families.front();
     }();

@@ -74,8 +74,8 @@ Form1Seams Form1Seams::real() {
 
 Form1::Form1(Form1Seams seams, QWidget* parent)
     : QWidget(parent), m_seams(std::move(seams)), m_regional(m_seams.timeLocale),
-      m_face(QStringLiteral(":/face.bmp")), Timer1(m_seams.clock, this),
-      m_left(kDesignClientLeft), m_top(kDesignClientTop) {
+      m_face(QStringLiteral(":/face.bmp")), Timer1(m_seams.clock, this), m_left(kDesignClientLeft),
+      m_top(kDesignClientTop) {
     setWindowTitle(QString::fromLatin1(kCaption));
     setWindowIcon(QIcon(QStringLiteral(":/icon.ico")));
     setGeometry(Twips::toPixels(kDesignClientLeft), Twips::toPixels(kDesignClientTop),
@@ -135,12 +135,15 @@ void Form1::applySavedPosition(const std::string& path) {
         MyFunction_Lv02::AccessLineFile(path, lines, "S_Read", "normal");
         const auto position = PositionFile::ReadPosition(lines);
         if (!position) {
-            std::fprintf(stderr, "KORUVA!: %s holds no usable position; starting at the design position\n",
+            std::fprintf(stderr,
+                         "KORUVA!: %s holds no usable position; starting at the design position\n",
                          path.c_str());
             return;
         }
         if (!clientAreaOnSomeScreen(position->left, position->top)) {
-            std::fprintf(stderr, "KORUVA!: the position in %s lies off every screen; starting at the design position\n",
+            std::fprintf(stderr,
+                         "KORUVA!: the position in %s lies off every screen; starting at the "
+                         "design position\n",
                          path.c_str());
             return;
         }
@@ -196,7 +199,9 @@ void Form1::Form_MouseDown(std::int16_t, std::int16_t, float x, float y) {
     Dragging = kTrue;
 }
 
-void Form1::Form_MouseUp(std::int16_t, std::int16_t, float, float) { Dragging = kFalse; }
+void Form1::Form_MouseUp(std::int16_t, std::int16_t, float, float) {
+    Dragging = kFalse;
+}
 
 void Form1::Form_MouseMove(std::int16_t, std::int16_t, float x, float y) {
     if (Dragging == kTrue) {
@@ -222,7 +227,9 @@ void Form1::Timer2_Timer() {
     }
 }
 
-void Form1::Timer1_Timer() { ShowClock(); }
+void Form1::Timer1_Timer() {
+    ShowClock();
+}
 
 void Form1::ShowClock() {
     const RegionalClock::FaceTexts face = m_regional.format(m_seams.clock());
@@ -241,7 +248,9 @@ void Form1::paintEvent(QPaintEvent* event) {
     painter.drawPixmap(dirty.topLeft(), m_face, dirty);
 }
 
-QPoint Form1::frameOffset() const { return geometry().topLeft() - frameGeometry().topLeft(); }
+QPoint Form1::frameOffset() const {
+    return geometry().topLeft() - frameGeometry().topLeft();
+}
 
 // Mouse points are taken from the global pointer and the position this window was told to
 // take, not from the event's window-relative point: on X11 that point is measured against
@@ -271,15 +280,16 @@ void Form1::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 // The second press of a double-click raises the double-click alone, not another press.
-void Form1::mouseDoubleClickEvent(QMouseEvent*) { Form_DblClick(); }
+void Form1::mouseDoubleClickEvent(QMouseEvent*) {
+    Form_DblClick();
+}
 
 void Form1::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     // Someone else moved the window (the title bar, the window manager): take over its place.
     // While dragging, the moves reported are our own, possibly late, so they are not taken.
     const QPoint frame = frameGeometry().topLeft();
-    if (Dragging == kFalse &&
-        frame != QPoint(Twips::toPixels(m_left), Twips::toPixels(m_top))) {
+    if (Dragging == kFalse && frame != QPoint(Twips::toPixels(m_left), Twips::toPixels(m_top))) {
         m_left = static_cast<float>(Twips::fromPixels(frame.x()));
         m_top = static_cast<float>(Twips::fromPixels(frame.y()));
     }

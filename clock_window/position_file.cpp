@@ -6,7 +6,9 @@
 
 namespace PositionFile {
 
-std::string WriteNumber(std::int32_t value) { return std::to_string(value); }
+std::string WriteNumber(std::int32_t value) {
+    return std::to_string(value);
+}
 
 std::optional<std::int32_t> ReadNumber(std::string_view line) {
     std::size_t i = 0;

@@ -32,7 +32,9 @@ RegionalClock::RegionalClock(const std::string& localeName) {
 
 RegionalClock::~RegionalClock() = default;
 
-bool RegionalClock::hasRequestedLocale() const { return m_requestedLocale; }
+bool RegionalClock::hasRequestedLocale() const {
+    return m_requestedLocale;
+}
 
 RegionalClock::FaceTexts RegionalClock::format(std::chrono::system_clock::time_point when) const {
     const std::tm local = localTime(when);
@@ -71,7 +73,9 @@ RegionalClock::~RegionalClock() {
         freelocale(static_cast<locale_t>(m_locale));
 }
 
-bool RegionalClock::hasRequestedLocale() const { return m_requestedLocale; }
+bool RegionalClock::hasRequestedLocale() const {
+    return m_requestedLocale;
+}
 
 RegionalClock::FaceTexts RegionalClock::format(std::chrono::system_clock::time_point when) const {
     // One reading of the clock serves both texts and the weekday, so they never disagree.

@@ -32,4 +32,4 @@ private:
 };
 
 inline constexpr std::array<std::string_view, 7> WeekdayNames{"Sun", "Mon", "Tue", "Wed",
-                                                               "Thu", "Fri", "Sat"};
+                                                              "Thu", "Fri", "Sat"};

@@ -12,11 +12,17 @@ namespace Twips {
 inline constexpr double kPerPixel = 15.0;
 
 // Nearest integer, halves to even (the default floating-point rounding mode).
-inline double roundHalfEven(double value) { return std::nearbyint(value); }
+inline double roundHalfEven(double value) {
+    return std::nearbyint(value);
+}
 
-inline int toPixels(double twips) { return static_cast<int>(roundHalfEven(twips / kPerPixel)); }
+inline int toPixels(double twips) {
+    return static_cast<int>(roundHalfEven(twips / kPerPixel));
+}
 
-inline double fromPixels(double pixels) { return pixels * kPerPixel; }
+inline double fromPixels(double pixels) {
+    return pixels * kPerPixel;
+}
 
 // Rounded into a 32-bit signed integer, or nothing when the value is not finite or out of range.
 inline std::optional<std::int32_t> roundToInt32(double value) {

@@ -16,7 +16,9 @@
 namespace DirSearch {
 namespace {
 
-char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char foldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool lessByFoldedName(const std::string& a, const std::string& b) {
     const auto folded = [](const std::string& s) {
@@ -50,14 +52,14 @@ SplitPattern split(const std::string& pattern) {
     return parts;
 }
 
-
 } // namespace
 
 bool MatchesWildcard(std::string_view pattern, std::string_view name) {
     std::size_t p = 0, n = 0;
     std::size_t starP = std::string_view::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || foldCase(pattern[p]) == foldCase(name[n]))) {
+        if (p < pattern.size() &&
+            (pattern[p] == '?' || foldCase(pattern[p]) == foldCase(name[n]))) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -83,8 +85,8 @@ std::vector<std::string> FindOrdinaryFiles(const std::string& pattern) {
     HANDLE handle = FindFirstFileW(widenFromCodePage(pattern).c_str(), &data);
     if (handle == INVALID_HANDLE_VALUE)
         return names;
-    constexpr DWORD skipped = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
-                              FILE_ATTRIBUTE_SYSTEM;
+    constexpr DWORD skipped =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     do {
         if ((data.dwFileAttributes & skipped) == 0)
             names.push_back(narrowToCodePage(data.cFileName));

@@ -52,7 +52,9 @@ std::string ParentFolder(const std::string& path, char separator) {
     return path.substr(0, pos);
 }
 
-void ResetList(LineList& list) { list.assign(1, std::string()); }
+void ResetList(LineList& list) {
+    list.assign(1, std::string());
+}
 
 void CompactList(LineList& list) {
     if (list.empty())

@@ -23,7 +23,8 @@ namespace {
 // The rename itself lives in the folder's entry; flush that too so it survives a power cut.
 void syncFolderOf(const std::string& path) {
     const auto pos = path.find_last_of('/');
-    const std::string folder = pos == std::string::npos ? "." : (pos == 0 ? "/" : path.substr(0, pos));
+    const std::string folder =
+        pos == std::string::npos ? "." : (pos == 0 ? "/" : path.substr(0, pos));
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd >= 0) {
         ::fsync(fd);
@@ -49,7 +50,9 @@ ReplacingFile::~ReplacingFile() {
     }
 }
 
-std::string ReplacingFile::temporaryPathFor(const std::string& target) { return target + ".tmp"; }
+std::string ReplacingFile::temporaryPathFor(const std::string& target) {
+    return target + ".tmp";
+}
 
 void ReplacingFile::write(std::string_view bytes) {
     errno = 0;

@@ -13,9 +13,13 @@ Hooks& current() {
 
 } // namespace
 
-void install(Hooks hooks) { current() = std::move(hooks); }
+void install(Hooks hooks) {
+    current() = std::move(hooks);
+}
 
-Hooks installed() { return current(); }
+Hooks installed() {
+    return current();
+}
 
 void yieldToUserInterface() {
     if (current().yield)

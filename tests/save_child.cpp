@@ -24,7 +24,9 @@ int main(int argc, char* argv[]) {
     const std::string folder = argv[1];
     seams.programFolder = [folder] { return folder; };
     seams.screenRects = [] { return QList<QRect>{QRect(-100000, -100000, 200000, 200000)}; };
-    seams.showSaveError = [](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); };
+    seams.showSaveError = [](const QString& text) {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    };
     seams.exitProcess = [](int status) { std::_Exit(status); };
 
     Form1 form(seams);

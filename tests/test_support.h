@@ -49,4 +49,6 @@ inline QByteArray readBytes(const QString& path) {
     return file.readAll();
 }
 
-inline std::string native(const QString& path) { return QDir::toNativeSeparators(path).toStdString(); }
+inline std::string native(const QString& path) {
+    return QDir::toNativeSeparators(path).toStdString();
+}

@@ -16,8 +16,8 @@
 #include <QTest>
 
 #include <chrono>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <system_error>
 
 using namespace std::chrono;
@@ -28,7 +28,8 @@ constexpr float kHome1 = 1320, kHome2 = 2040;
 const QPoint kDesign(1 << 30, 1 << 30);
 
 system_clock::time_point tuesdayMorning() {
-    return sys_days{year{2026} / December / 8} + hours{8} + minutes{5} + seconds{41} + milliseconds{400};
+    return sys_days{year{2026} / December / 8} + hours{8} + minutes{5} + seconds{41} +
+           milliseconds{400};
 }
 
 // A program folder, a fixed clock, one screen, and an exit that only takes notes.
@@ -53,7 +54,9 @@ struct Harness {
     QString setting() const { return folder.filePath("setting.dat"); }
 };
 
-QPoint px(double xTwips, double yTwips) { return {Twips::toPixels(xTwips), Twips::toPixels(yTwips)}; }
+QPoint px(double xTwips, double yTwips) {
+    return {Twips::toPixels(xTwips), Twips::toPixels(yTwips)};
+}
 
 // Points of the client area, in pixels, by what lies there at rest.
 const QPoint kBandBetweenLabels(100, 132);
@@ -139,7 +142,8 @@ void TestForm1::pictureShowsThroughLabels() {
     const QImage face = QImage(":/face.bmp").convertToFormat(QImage::Format_RGB32);
     QCOMPARE(shown.size(), QSize(284, 284));
     // Inside both labels' boxes but away from their letters: the picture, no label background.
-    for (QPoint p : {kLabel1BoxNoText, QPoint(250, 200), QPoint(200, 140), kBandBetweenLabels, QPoint(283, 283)})
+    for (QPoint p : {kLabel1BoxNoText, QPoint(250, 200), QPoint(200, 140), kBandBetweenLabels,
+                     QPoint(283, 283)})
         QCOMPARE(shown.pixel(p), face.pixel(p));
     int letterPixels = 0;
     for (int y = 88; y < 129; ++y)
@@ -211,8 +215,12 @@ void TestForm1::faceFilledAtLoad_data() {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("upper");
     QTest::addColumn<QString>("lower");
-    QTest::newRow("C") << "C" << "12/08/26 Tue" << "08:05:41";
-    QTest::newRow("de_DE") << "de_DE.UTF-8" << "08.12.2026 Tue" << "08:05:41";
+    QTest::newRow("C") << "C"
+                       << "12/08/26 Tue"
+                       << "08:05:41";
+    QTest::newRow("de_DE") << "de_DE.UTF-8"
+                           << "08.12.2026 Tue"
+                           << "08:05:41";
 }
 
 void TestForm1::faceFilledAtLoad() {
@@ -237,13 +245,15 @@ void TestForm1::load_data() {
     QTest::newRow("folder named like the file") << QByteArray("<folder>") << design;
     QTest::newRow("two lines") << QByteArray("6000\r\n-45\r\n") << QPoint(6000, -45);
     QTest::newRow("five lines") << QByteArray("150\r\n300\r\n9\r\n9\r\n9\r\n") << QPoint(150, 300);
-    QTest::newRow("negative, partly off left") << QByteArray("-4000\r\n-300\r\n") << QPoint(-4000, -300);
+    QTest::newRow("negative, partly off left")
+        << QByteArray("-4000\r\n-300\r\n") << QPoint(-4000, -300);
     QTest::newRow("one pixel of it on screen") << QByteArray("-4245\r\n0\r\n") << QPoint(-4245, 0);
     QTest::newRow("just off the left edge") << QByteArray("-4500\r\n0\r\n") << design;
     QTest::newRow("off every screen") << QByteArray("90000\r\n90000\r\n") << design;
     QTest::newRow("one line") << QByteArray("6000\r\n") << design;
     QTest::newRow("empty") << QByteArray("") << design;
-    QTest::newRow("trailing text, half to even") << QByteArray("1200abc\r\n2.5\r\n") << QPoint(1200, 2);
+    QTest::newRow("trailing text, half to even")
+        << QByteArray("1200abc\r\n2.5\r\n") << QPoint(1200, 2);
     QTest::newRow("three and a half") << QByteArray("3.5\r\n3.5") << QPoint(4, 4);
     QTest::newRow("huge") << QByteArray("99999999999\r\n5\r\n") << design;
     QTest::newRow("binary reads 0") << QByteArray("\x01\xff\r\n\x00x\r\n", 7) << QPoint(0, 0);
@@ -310,7 +320,8 @@ void TestForm1::doubleClickSavesAndRestartRestores() {
         QVERIFY(!form.isVisible());
         QVERIFY(!form.timer1Running());
     }
-    QCOMPARE(readBytes(h.setting()), QByteArray::number(position.x()) + "\r\n" + QByteArray::number(position.y()) + "\r\n");
+    QCOMPARE(readBytes(h.setting()),
+             QByteArray::number(position.x()) + "\r\n" + QByteArray::number(position.y()) + "\r\n");
     Form1 again(h.seams());
     again.Form_Load();
     QCOMPARE(QPoint(int(again.Left()), int(again.Top())), position);
@@ -386,7 +397,8 @@ void TestForm1::failedSaveIsReported() {
     QCOMPARE(h.errors.size(), 1);
     QVERIFY2(h.errors.front().contains("setting.dat"), qPrintable(h.errors.front()));
     if (how == "interrupted") {
-        QVERIFY2(h.errors.front().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(h.errors.front()));
+        QVERIFY2(h.errors.front().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))),
+                 qPrintable(h.errors.front()));
         QCOMPARE(readBytes(h.setting()), QByteArray("100\r\n200\r\n"));
     }
 }

@@ -21,7 +21,8 @@ Child startSave(const QString& folder, int left, int top) {
     int fds[2];
     if (::pipe(fds) != 0)
         qFatal("pipe");
-    const QByteArray dir = folder.toLocal8Bit(), l = QByteArray::number(left), t = QByteArray::number(top);
+    const QByteArray dir = folder.toLocal8Bit(), l = QByteArray::number(left),
+                     t = QByteArray::number(top);
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(fds[1], STDOUT_FILENO);
@@ -92,7 +93,9 @@ void TestKillDuringSave::fileIsAlwaysOldOrNew() {
         const int status = reap(child);
         const QByteArray now = readBytes(setting);
         QVERIFY2(now == old || now == fresh,
-                 qPrintable(QStringLiteral("round %1: %2").arg(round).arg(QString::fromLatin1(now.toPercentEncoding()))));
+                 qPrintable(QStringLiteral("round %1: %2")
+                                .arg(round)
+                                .arg(QString::fromLatin1(now.toPercentEncoding()))));
         killedMidway += WIFSIGNALED(status) && now == old;
         // Only the one temporary of the save may be left behind.
         QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);

@@ -51,7 +51,8 @@ void TestLineFile::read_data() {
     QTest::newRow("only a line end") << QByteArray("\r\n") << Strings{""};
     QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << Strings{"a", "", "b"};
     QTest::newRow("blanks kept") << QByteArray("  7 \r\n") << Strings{"  7 "};
-    QTest::newRow("NUL bytes kept") << QByteArray("1\0002\r\n", 5) << Strings{std::string("1\0002", 3)};
+    QTest::newRow("NUL bytes kept")
+        << QByteArray("1\0002\r\n", 5) << Strings{std::string("1\0002", 3)};
 }
 
 void TestLineFile::read() {
@@ -94,10 +95,13 @@ void TestLineFile::readFirst_data() {
     QTest::addColumn<QByteArray>("content"); // empty: no file at all
     QTest::addColumn<Strings>("before");
     QTest::addColumn<Strings>("after");
-    QTest::newRow("three lines") << QByteArray("one\r\ntwo\r\nthree\r\n") << Strings{"x"} << Strings{"one"};
-    QTest::newRow("missing file keeps first entry") << QByteArray() << Strings{"a", "b", "c"} << Strings{"a"};
+    QTest::newRow("three lines") << QByteArray("one\r\ntwo\r\nthree\r\n") << Strings{"x"}
+                                 << Strings{"one"};
+    QTest::newRow("missing file keeps first entry")
+        << QByteArray() << Strings{"a", "b", "c"} << Strings{"a"};
     QTest::newRow("missing file, list never sized") << QByteArray() << Strings{} << Strings{""};
-    QTest::newRow("empty file gives empty entry") << QByteArray("<empty>") << Strings{"a", "b"} << Strings{""};
+    QTest::newRow("empty file gives empty entry")
+        << QByteArray("<empty>") << Strings{"a", "b"} << Strings{""};
 }
 
 void TestLineFile::readFirst() {
@@ -199,12 +203,12 @@ void TestLineFile::writeFailingHalfWayKeepsOldFile() {
 void TestLineFile::writeIntoMissingFolderFails() {
     QTemporaryDir dir;
     LineList list{"1"};
-    QVERIFY_THROWS_EXCEPTION(std::system_error,
-                             AccessLineFile(native(dir.filePath("no/such/o")), list, "S_Write", "normal"));
+    QVERIFY_THROWS_EXCEPTION(std::system_error, AccessLineFile(native(dir.filePath("no/such/o")),
+                                                               list, "S_Write", "normal"));
     // A folder standing where the file should go.
     QVERIFY(QDir(dir.path()).mkdir("setting.dat"));
-    QVERIFY_THROWS_EXCEPTION(std::system_error,
-                             AccessLineFile(native(dir.filePath("setting.dat")), list, "S_Write", "normal"));
+    QVERIFY_THROWS_EXCEPTION(std::system_error, AccessLineFile(native(dir.filePath("setting.dat")),
+                                                               list, "S_Write", "normal"));
     QVERIFY(QFileInfo(dir.filePath("setting.dat")).isDir());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
 }
@@ -271,7 +275,8 @@ void TestLineFile::bareNameOfExistingFileFails() {
     const QString before = QDir::currentPath();
     QDir::setCurrent(dir.path());
     LineList list{"x"};
-    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, AccessLineFile("bare.txt", list, "S_Read", "normal"));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
+                             AccessLineFile("bare.txt", list, "S_Read", "normal"));
     QDir::setCurrent(before);
     QCOMPARE(list, LineList{"x"});
 }

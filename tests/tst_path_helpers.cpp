@@ -37,19 +37,35 @@ void TestPathHelpers::joinPath_data() {
     QTest::addColumn<std::string>("name");
     QTest::addColumn<std::string>("joined");
 
-    QTest::newRow("windows: folder and name") << '\\' << std::string("C:\\app") << std::string("setting.dat") << std::string("C:\\app\\setting.dat");
-    QTest::newRow("windows: drive root") << '\\' << std::string("C:\\") << std::string("a.txt") << std::string("C:\\a.txt");
-    QTest::newRow("windows: both carry one") << '\\' << std::string("C:\\app\\") << std::string("\\a.txt") << std::string("C:\\app\\a.txt");
-    QTest::newRow("windows: empty name") << '\\' << std::string("C:\\app") << std::string() << std::string("C:\\app\\");
-    QTest::newRow("windows: empty name, folder ends in one") << '\\' << std::string("C:\\app\\") << std::string() << std::string("C:\\app\\");
-    QTest::newRow("windows: empty folder") << '\\' << std::string() << std::string("a.txt") << std::string("\\a.txt");
-    QTest::newRow("windows: run of three") << '\\' << std::string("C:\\\\\\app") << std::string("a") << std::string("C:\\app\\a");
-    QTest::newRow("windows: leading pair") << '\\' << std::string("\\\\server\\share") << std::string("a") << std::string("\\server\\share\\a");
-    QTest::newRow("windows: slash is ordinary") << '\\' << std::string("C:/app") << std::string("a") << std::string("C:/app\\a");
-    QTest::newRow("posix: folder and name") << '/' << std::string("/opt/koruva") << std::string("setting.dat") << std::string("/opt/koruva/setting.dat");
-    QTest::newRow("posix: root") << '/' << std::string("/") << std::string("a") << std::string("/a");
-    QTest::newRow("posix: runs collapse anywhere") << '/' << std::string("//a///b/") << std::string("//c") << std::string("/a/b/c");
-    QTest::newRow("posix: backslash is ordinary") << '/' << std::string("a\\\\b") << std::string("c") << std::string("a\\\\b/c");
+    QTest::newRow("windows: folder and name")
+        << '\\' << std::string("C:\\app") << std::string("setting.dat")
+        << std::string("C:\\app\\setting.dat");
+    QTest::newRow("windows: drive root")
+        << '\\' << std::string("C:\\") << std::string("a.txt") << std::string("C:\\a.txt");
+    QTest::newRow("windows: both carry one")
+        << '\\' << std::string("C:\\app\\") << std::string("\\a.txt")
+        << std::string("C:\\app\\a.txt");
+    QTest::newRow("windows: empty name")
+        << '\\' << std::string("C:\\app") << std::string() << std::string("C:\\app\\");
+    QTest::newRow("windows: empty name, folder ends in one")
+        << '\\' << std::string("C:\\app\\") << std::string() << std::string("C:\\app\\");
+    QTest::newRow("windows: empty folder")
+        << '\\' << std::string() << std::string("a.txt") << std::string("\\a.txt");
+    QTest::newRow("windows: run of three")
+        << '\\' << std::string("C:\\\\\\app") << std::string("a") << std::string("C:\\app\\a");
+    QTest::newRow("windows: leading pair") << '\\' << std::string("\\\\server\\share")
+                                           << std::string("a") << std::string("\\server\\share\\a");
+    QTest::newRow("windows: slash is ordinary")
+        << '\\' << std::string("C:/app") << std::string("a") << std::string("C:/app\\a");
+    QTest::newRow("posix: folder and name")
+        << '/' << std::string("/opt/koruva") << std::string("setting.dat")
+        << std::string("/opt/koruva/setting.dat");
+    QTest::newRow("posix: root") << '/' << std::string("/") << std::string("a")
+                                 << std::string("/a");
+    QTest::newRow("posix: runs collapse anywhere")
+        << '/' << std::string("//a///b/") << std::string("//c") << std::string("/a/b/c");
+    QTest::newRow("posix: backslash is ordinary")
+        << '/' << std::string("a\\\\b") << std::string("c") << std::string("a\\\\b/c");
 }
 
 void TestPathHelpers::joinPath() {
@@ -65,14 +81,21 @@ void TestPathHelpers::parentFolder_data() {
     QTest::addColumn<std::string>("path");
     QTest::addColumn<std::string>("folder");
 
-    QTest::newRow("windows: file in folder") << '\\' << std::string("C:\\app\\setting.dat") << std::string("C:\\app");
-    QTest::newRow("windows: file at drive root") << '\\' << std::string("C:\\setting.dat") << std::string("C:");
-    QTest::newRow("windows: nested") << '\\' << std::string("C:\\app\\data\\setting.dat") << std::string("C:\\app\\data");
-    QTest::newRow("windows: folder kept whole") << '\\' << std::string("C:\\app\\") << std::string("C:\\app\\");
-    QTest::newRow("windows: only leading separator") << '\\' << std::string("\\setting.dat") << std::string();
-    QTest::newRow("posix: file in folder") << '/' << std::string("/opt/koruva/setting.dat") << std::string("/opt/koruva");
+    QTest::newRow("windows: file in folder")
+        << '\\' << std::string("C:\\app\\setting.dat") << std::string("C:\\app");
+    QTest::newRow("windows: file at drive root")
+        << '\\' << std::string("C:\\setting.dat") << std::string("C:");
+    QTest::newRow("windows: nested")
+        << '\\' << std::string("C:\\app\\data\\setting.dat") << std::string("C:\\app\\data");
+    QTest::newRow("windows: folder kept whole")
+        << '\\' << std::string("C:\\app\\") << std::string("C:\\app\\");
+    QTest::newRow("windows: only leading separator")
+        << '\\' << std::string("\\setting.dat") << std::string();
+    QTest::newRow("posix: file in folder")
+        << '/' << std::string("/opt/koruva/setting.dat") << std::string("/opt/koruva");
     QTest::newRow("posix: file at root") << '/' << std::string("/setting.dat") << std::string();
-    QTest::newRow("posix: folder kept whole") << '/' << std::string("/opt/") << std::string("/opt/");
+    QTest::newRow("posix: folder kept whole")
+        << '/' << std::string("/opt/") << std::string("/opt/");
 }
 
 void TestPathHelpers::parentFolder() {
@@ -143,18 +166,30 @@ void TestPathHelpers::compactListOnListWithoutEntriesFails() {
 void TestPathHelpers::checkFileExists_data() {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("answer");
-    QTest::newRow("ordinary file") << "setting.dat" << "OK";
-    QTest::newRow("case does not matter") << "SETTING.DAT" << "OK";
-    QTest::newRow("missing file") << "missing.dat" << "ERROR";
-    QTest::newRow("hidden file") << ".hidden" << "ERROR";
-    QTest::newRow("folder without trailing separator") << "folder" << "ERROR";
-    QTest::newRow("star matches") << "*.dat" << "OK";
-    QTest::newRow("question mark matches") << "setting.da?" << "OK";
-    QTest::newRow("wildcard over folders only") << "fold*" << "ERROR";
-    QTest::newRow("wildcard over hidden only") << ".hid*" << "ERROR";
-    QTest::newRow("missing folder") << "nowhere/setting.dat" << "ERROR";
-    QTest::newRow("dangling link") << "dangling" << "ERROR";
-    QTest::newRow("link to a file") << "link.dat" << "OK";
+    QTest::newRow("ordinary file") << "setting.dat"
+                                   << "OK";
+    QTest::newRow("case does not matter") << "SETTING.DAT"
+                                          << "OK";
+    QTest::newRow("missing file") << "missing.dat"
+                                  << "ERROR";
+    QTest::newRow("hidden file") << ".hidden"
+                                 << "ERROR";
+    QTest::newRow("folder without trailing separator") << "folder"
+                                                       << "ERROR";
+    QTest::newRow("star matches") << "*.dat"
+                                  << "OK";
+    QTest::newRow("question mark matches") << "setting.da?"
+                                           << "OK";
+    QTest::newRow("wildcard over folders only") << "fold*"
+                                                << "ERROR";
+    QTest::newRow("wildcard over hidden only") << ".hid*"
+                                               << "ERROR";
+    QTest::newRow("missing folder") << "nowhere/setting.dat"
+                                    << "ERROR";
+    QTest::newRow("dangling link") << "dangling"
+                                   << "ERROR";
+    QTest::newRow("link to a file") << "link.dat"
+                                    << "OK";
 }
 
 void TestPathHelpers::checkFileExists() {
@@ -186,13 +221,15 @@ void TestPathHelpers::checkFileExistsMessageOnlyForOn() {
     QTemporaryDir dir;
     writeBytes(dir.filePath("there.txt"), "x");
     HookRecorder hooks;
-    QCOMPARE(CheckFileExists(native(dir.filePath("missing.txt")), flag.toStdString()), std::string("ERROR"));
+    QCOMPARE(CheckFileExists(native(dir.filePath("missing.txt")), flag.toStdString()),
+             std::string("ERROR"));
     QCOMPARE(hooks.messages, messages);
     if (messages) {
         QCOMPARE(hooks.lastText, std::string("ファイルが存在しません。"));
         QCOMPARE(hooks.lastTitle, std::string("ディスクエラー"));
     }
-    QCOMPARE(CheckFileExists(native(dir.filePath("there.txt")), flag.toStdString()), std::string("OK"));
+    QCOMPARE(CheckFileExists(native(dir.filePath("there.txt")), flag.toStdString()),
+             std::string("OK"));
     QCOMPARE(hooks.messages, messages);
 }
 

@@ -89,7 +89,8 @@ void TestPositionFile::readPosition_data() {
     QTest::addColumn<int>("left");
     QTest::addColumn<int>("top");
     QTest::newRow("two lines") << QStringList{"6000", "-45"} << true << 6000 << -45;
-    QTest::newRow("further lines ignored") << QStringList{"1", "2", "x", "4", "5"} << true << 1 << 2;
+    QTest::newRow("further lines ignored")
+        << QStringList{"1", "2", "x", "4", "5"} << true << 1 << 2;
     QTest::newRow("one line") << QStringList{"6000"} << false << 0 << 0;
     QTest::newRow("bad second value") << QStringList{"6000", "99999999999"} << false << 0 << 0;
     QTest::newRow("bad first value") << QStringList{"-99999999999", "5"} << false << 0 << 0;
@@ -124,10 +125,22 @@ void TestPositionFile::platformChoice_data() {
     QTest::addColumn<QString>("wayland");
     QTest::addColumn<QString>("display");
     QTest::addColumn<QString>("chosen");
-    QTest::newRow("wayland with xwayland") << "" << "wayland-0" << ":0" << "xcb";
-    QTest::newRow("wayland only") << "" << "wayland-0" << "" << "";
-    QTest::newRow("x11 only") << "" << "" << ":0" << "";
-    QTest::newRow("user's choice kept") << "wayland" << "wayland-0" << ":0" << "";
+    QTest::newRow("wayland with xwayland") << ""
+                                           << "wayland-0"
+                                           << ":0"
+                                           << "xcb";
+    QTest::newRow("wayland only") << ""
+                                  << "wayland-0"
+                                  << ""
+                                  << "";
+    QTest::newRow("x11 only") << ""
+                              << ""
+                              << ":0"
+                              << "";
+    QTest::newRow("user's choice kept") << "wayland"
+                                        << "wayland-0"
+                                        << ":0"
+                                        << "";
 }
 
 void TestPositionFile::platformChoice() {
@@ -137,12 +150,13 @@ void TestPositionFile::platformChoice() {
     QFETCH(QString, chosen);
     const std::map<std::string, QString> environment{
         {"QT_QPA_PLATFORM", platform}, {"WAYLAND_DISPLAY", wayland}, {"DISPLAY", display}};
-    const auto choice = PlatformChoice::preferredQpaPlatform([&](const char* name) -> std::optional<std::string> {
-        const auto it = environment.find(name);
-        if (it == environment.end() || it->second.isEmpty())
-            return std::nullopt;
-        return it->second.toStdString();
-    });
+    const auto choice =
+        PlatformChoice::preferredQpaPlatform([&](const char* name) -> std::optional<std::string> {
+            const auto it = environment.find(name);
+            if (it == environment.end() || it->second.isEmpty())
+                return std::nullopt;
+            return it->second.toStdString();
+        });
     QCOMPARE(QString::fromStdString(choice.value_or("")), chosen);
 }
 

@@ -45,13 +45,27 @@ void TestRegionalClock::face_data() {
     const auto ms = [](system_clock::time_point t) {
         return qint64(duration_cast<milliseconds>(t.time_since_epoch()).count());
     };
-    QTest::newRow("C, a Sunday") << "C" << ms(at(2026, 12, 6, 9, 5, 7)) << "12/06/26" << "09:05:07" << "Sun";
-    QTest::newRow("C, a Saturday") << "C" << ms(at(2026, 12, 12, 23, 59, 59)) << "12/12/26" << "23:59:59" << "Sat";
-    QTest::newRow("C, midnight") << "C" << ms(at(2026, 12, 8, 0, 0, 0)) << "12/08/26" << "00:00:00" << "Tue";
-    QTest::newRow("C, New Year") << "C" << ms(at(2027, 1, 1, 0, 0, 0, 999)) << "01/01/27" << "00:00:00" << "Fri";
-    QTest::newRow("en_US") << "en_US.UTF-8" << ms(at(2026, 12, 6, 21, 5, 7)) << "12/06/2026" << "09:05:07 PM" << "Sun";
-    QTest::newRow("de_DE") << "de_DE.UTF-8" << ms(at(2026, 12, 12, 9, 5, 7)) << "12.12.2026" << "09:05:07" << "Sat";
-    QTest::newRow("ja_JP") << "ja_JP.UTF-8" << ms(at(2027, 1, 1, 0, 0, 0)) << "2027年01月01日" << "00時00分00秒" << "Fri";
+    QTest::newRow("C, a Sunday") << "C" << ms(at(2026, 12, 6, 9, 5, 7)) << "12/06/26"
+                                 << "09:05:07"
+                                 << "Sun";
+    QTest::newRow("C, a Saturday") << "C" << ms(at(2026, 12, 12, 23, 59, 59)) << "12/12/26"
+                                   << "23:59:59"
+                                   << "Sat";
+    QTest::newRow("C, midnight") << "C" << ms(at(2026, 12, 8, 0, 0, 0)) << "12/08/26"
+                                 << "00:00:00"
+                                 << "Tue";
+    QTest::newRow("C, New Year") << "C" << ms(at(2027, 1, 1, 0, 0, 0, 999)) << "01/01/27"
+                                 << "00:00:00"
+                                 << "Fri";
+    QTest::newRow("en_US") << "en_US.UTF-8" << ms(at(2026, 12, 6, 21, 5, 7)) << "12/06/2026"
+                           << "09:05:07 PM"
+                           << "Sun";
+    QTest::newRow("de_DE") << "de_DE.UTF-8" << ms(at(2026, 12, 12, 9, 5, 7)) << "12.12.2026"
+                           << "09:05:07"
+                           << "Sat";
+    QTest::newRow("ja_JP") << "ja_JP.UTF-8" << ms(at(2027, 1, 1, 0, 0, 0)) << "2027年01月01日"
+                           << "00時00分00秒"
+                           << "Fri";
 }
 
 void TestRegionalClock::face() {

@@ -45,12 +45,24 @@ Rgb hue(double turns) {
     const double x = 1.0 - std::fabs(std::fmod(h, 2.0) - 1.0);
     double r = 0, g = 0, b = 0;
     switch (static_cast<int>(h)) {
-    case 0: r = 1, g = x; break;
-    case 1: r = x, g = 1; break;
-    case 2: g = 1, b = x; break;
-    case 3: g = x, b = 1; break;
-    case 4: r = x, b = 1; break;
-    default: r = 1, b = x; break;
+    case 0:
+        r = 1, g = x;
+        break;
+    case 1:
+        r = x, g = 1;
+        break;
+    case 2:
+        g = 1, b = x;
+        break;
+    case 3:
+        g = x, b = 1;
+        break;
+    case 4:
+        r = x, b = 1;
+        break;
+    default:
+        r = 1, b = x;
+        break;
     }
     return {static_cast<std::uint8_t>(std::lround(r * 255)),
             static_cast<std::uint8_t>(std::lround(g * 255)),
@@ -84,25 +96,38 @@ bool wheel(double dx, double dy, double scale, Rgb& out) {
 
 // A 5 x 7 pixel alphabet, just the letters of the name.
 const std::array<std::uint8_t, 7>* glyph(char c) {
-    static const std::array<std::uint8_t, 7> A{14, 17, 17, 31, 17, 17, 17}, E{31, 16, 16, 30, 16, 16, 31},
-        I{14, 4, 4, 4, 4, 4, 14}, K{17, 18, 20, 24, 20, 18, 17}, L{16, 16, 16, 16, 16, 16, 31},
-        M{17, 27, 21, 21, 17, 17, 17}, O{14, 17, 17, 17, 17, 17, 14}, R{30, 17, 17, 30, 20, 18, 17},
-        U{17, 17, 17, 17, 17, 17, 14}, V{17, 17, 17, 17, 17, 10, 4}, Bang{4, 4, 4, 4, 4, 0, 4},
-        Dash{0, 0, 0, 31, 0, 0, 0};
+    static const std::array<std::uint8_t, 7> A{14, 17, 17, 31, 17, 17, 17},
+        E{31, 16, 16, 30, 16, 16, 31}, I{14, 4, 4, 4, 4, 4, 14}, K{17, 18, 20, 24, 20, 18, 17},
+        L{16, 16, 16, 16, 16, 16, 31}, M{17, 27, 21, 21, 17, 17, 17}, O{14, 17, 17, 17, 17, 17, 14},
+        R{30, 17, 17, 30, 20, 18, 17}, U{17, 17, 17, 17, 17, 17, 14}, V{17, 17, 17, 17, 17, 10, 4},
+        Bang{4, 4, 4, 4, 4, 0, 4}, Dash{0, 0, 0, 31, 0, 0, 0};
     switch (c) {
-    case 'A': return &A;
-    case 'E': return &E;
-    case 'I': return &I;
-    case 'K': return &K;
-    case 'L': return &L;
-    case 'M': return &M;
-    case 'O': return &O;
-    case 'R': return &R;
-    case 'U': return &U;
-    case 'V': return &V;
-    case '!': return &Bang;
-    case '-': return &Dash;
-    default: return nullptr;
+    case 'A':
+        return &A;
+    case 'E':
+        return &E;
+    case 'I':
+        return &I;
+    case 'K':
+        return &K;
+    case 'L':
+        return &L;
+    case 'M':
+        return &M;
+    case 'O':
+        return &O;
+    case 'R':
+        return &R;
+    case 'U':
+        return &U;
+    case 'V':
+        return &V;
+    case '!':
+        return &Bang;
+    case '-':
+        return &Dash;
+    default:
+        return nullptr;
     }
 }
 
@@ -132,7 +157,8 @@ std::vector<Rgb> drawFace() {
         for (int gy = 0; gy < 7 * kScale; ++gy)
             for (int gx = 0; gx < 5 * kScale; ++gx)
                 if ((*rows)[gy / kScale] & (16 >> (gx / kScale)))
-                    px[(kTop + gy) * kFaceWidth + start + static_cast<int>(i) * kAdvance + gx] = blue;
+                    px[(kTop + gy) * kFaceWidth + start + static_cast<int>(i) * kAdvance + gx] =
+                        blue;
     }
     for (int y = 0; y < kFaceHeight; ++y)
         px[y * kFaceWidth] = px[y * kFaceWidth + kFaceWidth - 1] = pink;
@@ -165,7 +191,8 @@ std::string faceBmp() {
 std::array<Rgb, 256> iconPalette() {
     std::array<Rgb, 256> palette{};
     for (int i = 0; i < 216; ++i)
-        palette[i] = {static_cast<std::uint8_t>(i / 36 * 51), static_cast<std::uint8_t>(i / 6 % 6 * 51),
+        palette[i] = {static_cast<std::uint8_t>(i / 36 * 51),
+                      static_cast<std::uint8_t>(i / 6 % 6 * 51),
                       static_cast<std::uint8_t>(i % 6 * 51)};
     for (int i = 216; i < 256; ++i) {
         const auto v = static_cast<std::uint8_t>((i - 216) * 255 / 39);
@@ -245,7 +272,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    if (!writeFile(folder + "/face.bmp", faceBmp()) || !writeFile(folder + "/icon.ico", iconIco())) {
+    if (!writeFile(folder + "/face.bmp", faceBmp()) ||
+        !writeFile(folder + "/icon.ico", iconIco())) {
         std::fprintf(stderr, "%s: cannot write the assets into %s\n", argv[0], folder.c_str());
         return 1;
     }
