@@ -22,18 +22,24 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkfifo "$WORK/displayfd"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$WORK/displayfd" 2>/dev/null &
-pids+=($!)
-read -r display <"$WORK/displayfd"
-export DISPLAY=":$display"
+# Sets server_pid and server_display to a new Xvfb.
+start_server() {
+    rm -f "$WORK/displayfd" && mkfifo "$WORK/displayfd"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$WORK/displayfd" 2>/dev/null &
+    server_pid=$!
+    pids+=("$server_pid")
+    read -r server_display <"$WORK/displayfd"
+}
+start_server
+export DISPLAY=":$server_display"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 # median min max of the numbers on stdin
 stats() { sort -g | awk '{v[NR] = $1} END {if (NR == 0) {print "- - -"; exit} m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.6g %.6g %.6g\n", m, v[1], v[NR]}'; }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# CPU time of all the process's threads in nanoseconds: schedstat is exact where the tick
+# counts of /proc/PID/stat only resolve 10 ms.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{s += $1} END {printf "%d\n", s}'; }
 status_kb() { awk -v key="$2:" '$1 == key {print $2}' "/proc/$1/status"; }
-HZ=$(getconf CLK_TCK)
 
 new_folder() {
     local dir
@@ -63,11 +69,17 @@ for _ in $(seq 5); do
 done
 
 echo "idle: ${IDLE_SECONDS} s of both clocks, face lag over $LAG_TICKS ticks meanwhile" >&2
+# Each clock on an X server of its own, so the drawing each leaves to its server (xclock
+# draws its text in the server, we draw ours ourselves) can be counted too.
+start_server
+ours_server=$server_pid
 dir=$(new_folder)
-"$dir/koruva" 2>/dev/null &
+DISPLAY=":$server_display" "$dir/koruva" 2>/dev/null &
 ours=$!
 pids+=("$ours")
-xclock -digital -update 1 &
+start_server
+theirs_server=$server_pid
+DISPLAY=":$server_display" xclock -digital -update 1 &
 theirs=$!
 pids+=("$theirs")
 "$BENCH/bench_clock" lag "$LAG_TICKS" 2>/dev/null >"$WORK/lag" &
@@ -76,11 +88,13 @@ sleep 5 # start-up is over; only the ticking remains
 : >"$WORK/idle.ours" && : >"$WORK/idle.xclock"
 window=$((IDLE_SECONDS / 4))
 for _ in 1 2 3 4; do
-    a0=$(cpu_ticks "$ours") b0=$(cpu_ticks "$theirs")
+    a0=$(cpu_ns "$ours") b0=$(cpu_ns "$theirs") c0=$(cpu_ns "$ours_server") d0=$(cpu_ns "$theirs_server")
     sleep "$window"
-    a1=$(cpu_ticks "$ours") b1=$(cpu_ticks "$theirs")
-    awk -v d=$((a1 - a0)) -v hz="$HZ" -v w="$window" 'BEGIN {print d / hz / w * 3600}' >>"$WORK/idle.ours"
-    awk -v d=$((b1 - b0)) -v hz="$HZ" -v w="$window" 'BEGIN {print d / hz / w * 3600}' >>"$WORK/idle.xclock"
+    a1=$(cpu_ns "$ours") b1=$(cpu_ns "$theirs") c1=$(cpu_ns "$ours_server") d1=$(cpu_ns "$theirs_server")
+    awk -v d=$((a1 - a0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idle.ours"
+    awk -v d=$((b1 - b0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idle.xclock"
+    awk -v d=$((a1 - a0 + c1 - c0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idlex.ours"
+    awk -v d=$((b1 - b0 + d1 - d0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idlex.xclock"
     status_kb "$ours" VmRSS >>"$WORK/rss.ours"
     status_kb "$theirs" VmRSS >>"$WORK/rss.xclock"
     awk '$1 == "Pss:" {print $2}' "/proc/$ours/smaps_rollup" >>"$WORK/pss.ours"
@@ -89,7 +103,7 @@ done
 status_kb "$ours" VmHWM >"$WORK/hwm.ours"
 status_kb "$theirs" VmHWM >"$WORK/hwm.xclock"
 wait "$lagpid" || true
-kill "$ours" "$theirs"
+kill "$ours" "$theirs" "$ours_server" "$theirs_server"
 
 echo "tick cost under callgrind" >&2
 irs() {
@@ -111,10 +125,10 @@ until [ -n "$wid" ]; do wid=$(xdotool search --onlyvisible --name '^Velomire -KO
 : >"$WORK/swingcpu"
 for _ in $(seq "$SWINGS"); do
     xdotool mousemove --window "$wid" 100 132 mousemove --window "$wid" 101 132
-    a0=$(cpu_ticks "$ours")
+    a0=$(cpu_ns "$ours")
     sleep 8.04
-    a1=$(cpu_ticks "$ours")
-    awk -v d=$((a1 - a0)) -v hz="$HZ" 'BEGIN {print d / hz / 8.04 * 100}' >>"$WORK/swingcpu"
+    a1=$(cpu_ns "$ours")
+    awk -v d=$((a1 - a0)) 'BEGIN {print d / 1e9 / 8.04 * 100}' >>"$WORK/swingcpu"
     xdotool mousemove 0 0
     sleep 0.5
 done
@@ -138,13 +152,14 @@ awk '{print $2 * 100}' "$WORK/swing" >"$WORK/swing.cpu"
 echo
 echo "Machine: $(uname -srm), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
 echo "Build: Release, $(g++ --version | head -n 1), Qt $(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null), commit $(git rev-parse --short HEAD 2>/dev/null || echo unknown)"
-echo "Peer: xclock -digital -update 1 ($(dpkg-query -W -f='x11-apps ${Version}' x11-apps 2>/dev/null)); X server: Xvfb 1280x800x24, no window manager"
+echo "Peer: xclock -digital -update 1 ($(dpkg-query -W -f='x11-apps ${Version}' x11-apps 2>/dev/null)); X server: Xvfb 1280x800x24, no window manager (one per clock for the idle figures)"
 echo
 echo "| figure | ours: median (min–max) | xclock: median (min–max) | ours / xclock | goal | met |"
 echo "|---|---|---|---|---|---|"
 row "$WORK/start.ours" "$WORK/start.xclock" "no slower than xclock" 'm <= x' "start-up, exec to first paint, ms"
 row "$WORK/start.100k" "" "(reported)" '1' "start-up with a 100,000-line setting.dat, exec to restored position, ms"
 row "$WORK/idle.ours" "$WORK/idle.xclock" "no more than xclock" 'm <= x' "idle CPU, s per hour"
+row "$WORK/idlex.ours" "$WORK/idlex.xclock" "(reported)" '1' "idle CPU with the X server's share, s per hour"
 row "$WORK/rss.ours" "$WORK/rss.xclock" "under 30 MB" 'm < 30720' "resident memory VmRSS, kB"
 row "$WORK/pss.ours" "$WORK/pss.xclock" "(reported: shared library pages counted by share)" '1' "proportional memory Pss, kB"
 row "$WORK/hwm.ours" "$WORK/hwm.xclock" "under 30 MB" 'm < 30720' "peak resident memory VmHWM, kB"
