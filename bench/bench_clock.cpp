@@ -4,8 +4,6 @@
 //   bench_clock lag N       N real ticks; prints how long after each turn of the second the
 //                           face showed the new second, in milliseconds
 //   bench_clock swing N     N real swings; prints the wall time and CPU share of each
-//   bench_clock soak        a day of ticks and a thousand swings in fast time; prints RSS
-#include "clock_label.h"
 #include "form1.h"
 #include "qt_ui_hooks.h"
 
@@ -15,22 +13,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <sys/resource.h>
 
 using namespace std::chrono;
 
 namespace {
-
-long residentKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
-}
 
 double cpuSeconds() {
     rusage usage{};
@@ -99,40 +87,6 @@ int swing(int n) {
     return 0;
 }
 
-int soak() {
-    auto now = system_clock::now();
-    Form1Seams seams = benchSeams();
-    seams.clock = [&now] { return now; };
-    Form1 form(seams);
-    form.Form_Load();
-    const float home1 = form.label1().Top(), home2 = form.label2().Top();
-    long rssAfterWarmUp = 0;
-    for (int swingNo = 0; swingNo < 1000; ++swingNo) {
-        form.Form_MouseMove(0, 0, 1500, 1965);
-        int steps = 0;
-        while (form.timer2Enabled()) {
-            form.Timer2_Timer();
-            if (++steps % 50 == 0)
-                QCoreApplication::processEvents();
-        }
-        if (form.label1().Top() != home1 || form.label2().Top() != home2 || steps != 402) {
-            std::printf("swing %d ended away from home after %d steps\n", swingNo, steps);
-            return 1;
-        }
-        // 86.4 ticks per swing make a day of ticks over the thousand swings.
-        for (int t = 0; t < 87; ++t) {
-            now += seconds(1);
-            form.Timer1_Timer();
-        }
-        QCoreApplication::processEvents();
-        if (swingNo == 49)
-            rssAfterWarmUp = residentKb();
-    }
-    std::printf("rss_kb_after_50_swings %ld\nrss_kb_after_1000_swings %ld\n", rssAfterWarmUp,
-                residentKb());
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -147,8 +101,6 @@ int main(int argc, char* argv[]) {
         return lag(n);
     if (mode == "swing")
         return swing(n);
-    if (mode == "soak")
-        return soak();
-    std::fprintf(stderr, "usage: %s ticks N | lag N | swing N | soak\n", argv[0]);
+    std::fprintf(stderr, "usage: %s ticks N | lag N | swing N\n", argv[0]);
     return 2;
 }

@@ -123,8 +123,9 @@ pids+=("$ours")
 wid=
 until [ -n "$wid" ]; do wid=$(xdotool search --onlyvisible --name '^Velomire -KORUVA!-$' 2>/dev/null | head -n 1) || sleep 0.05; done
 : >"$WORK/swingcpu"
-for _ in $(seq "$SWINGS"); do
-    xdotool mousemove --window "$wid" 100 132 mousemove --window "$wid" 101 132
+for i in $(seq "$SWINGS"); do
+    # A fresh point each time: Qt drops a motion to the very point it saw last.
+    xdotool mousemove --window "$wid" $((100 + 2 * i)) 132 mousemove --window "$wid" $((101 + 2 * i)) 132
     a0=$(cpu_ns "$ours")
     sleep 8.04
     a1=$(cpu_ns "$ours")

@@ -91,6 +91,7 @@ private slots:
     void failedSaveIsReported();
     void fullSwingTrace();
     void movesDuringSwingNeitherRestartNorLengthen();
+    void everyMovementAfterASwingStartsTheNext();
     void swingStepRepaintsOnlyTheLabels();
     void anyButtonDrags_data();
     void anyButtonDrags();
@@ -451,6 +452,20 @@ void TestForm1::movesDuringSwingNeitherRestartNorLengthen() {
     QCOMPARE(ticks, 402);
     QCOMPARE(form.label1().Top(), kHome1);
     QCOMPARE(form.label2().Top(), kHome2);
+}
+
+void TestForm1::everyMovementAfterASwingStartsTheNext() {
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    QWindow* window = form.windowHandle();
+    for (int swing = 0; swing < 3; ++swing) {
+        QTest::mouseMove(window, kBandBetweenLabels + QPoint(swing, 0));
+        QVERIFY2(form.timer2Enabled(), qPrintable(QString::number(swing)));
+        while (form.timer2Enabled())
+            form.Timer2_Timer();
+        QCoreApplication::processEvents();
+    }
 }
 
 namespace {

@@ -1,0 +1,72 @@
+#include "clock_label.h"
+#include "form1.h"
+
+#include <QTest>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+
+using namespace std::chrono;
+
+namespace {
+
+long residentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+} // namespace
+
+// A day on the desktop in fast time: a tick a second and a thousand swings, through the same
+// seams as the other tests.
+class TestSoak : public QObject {
+    Q_OBJECT
+private slots:
+    void aDayOfTicksAndAThousandSwings();
+};
+
+void TestSoak::aDayOfTicksAndAThousandSwings() {
+    system_clock::time_point now = sys_days{year{2026} / December / 8};
+    Form1Seams seams = Form1Seams::real();
+    seams.clock = [&now] { return now; };
+    seams.timeLocale = "C";
+    seams.programFolder = [] { return std::string("/nonexistent-folder"); };
+    seams.exitProcess = [](int) {};
+    Form1 form(seams);
+    form.Form_Load();
+    const float home1 = form.label1().Top(), home2 = form.label2().Top();
+
+    long warmedUpKb = 0;
+    for (int swing = 0; swing < 1000; ++swing) {
+        form.Form_MouseMove(0, 0, 1500, 1965);
+        int steps = 0;
+        while (form.timer2Enabled() && steps < 1000) {
+            form.Timer2_Timer();
+            if (++steps % 50 == 0)
+                QCoreApplication::processEvents();
+        }
+        QCOMPARE(steps, 402);
+        QCOMPARE(form.label1().Top(), home1);
+        QCOMPARE(form.label2().Top(), home2);
+        // 87 ticks per swing: a little over a day's 86,400 in all.
+        for (int tick = 0; tick < 87; ++tick) {
+            now += seconds(1);
+            form.Timer1_Timer();
+        }
+        QCoreApplication::processEvents();
+        if (swing == 49)
+            warmedUpKb = residentKb();
+    }
+    QVERIFY(form.label1().text().startsWith("12/09/26 Wed"));
+    const long grownKb = residentKb() - warmedUpKb;
+    qInfo("resident memory after 50 swings %ld kB, grown by %ld kB by the end", warmedUpKb, grownKb);
+    QVERIFY2(grownKb < 1024, qPrintable(QString::number(grownKb)));
+}
+
+QTEST_MAIN(TestSoak)
+#include "tst_soak.moc"
