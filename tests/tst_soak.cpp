@@ -34,7 +34,7 @@ void TestSoak::aDayOfTicksAndAThousandSwings() {
     system_clock::time_point now = sys_days{year{2026} / December / 8};
     Form1Seams seams = Form1Seams::real();
     seams.clock = [&now] { return now; };
-    seams.timeLocale = "C";
+    seams.timeLocale = std::string("C");
     seams.programFolder = [] { return std::string("/nonexistent-folder"); };
     seams.exitProcess = [](int) {};
     Form1 form(seams);
