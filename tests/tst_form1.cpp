@@ -460,7 +460,8 @@ void TestForm1::everyMovementAfterASwingStartsTheNext() {
     form.Form_Load();
     QWindow* window = form.windowHandle();
     for (int swing = 0; swing < 3; ++swing) {
-        QTest::mouseMove(window, kBandBetweenLabels + QPoint(swing, 0));
+        // A point no other test used: Qt drops a move to the very point it saw last.
+        QTest::mouseMove(window, kBandBetweenLabels + QPoint(37 + swing, 1));
         QVERIFY2(form.timer2Enabled(), qPrintable(QString::number(swing)));
         while (form.timer2Enabled())
             form.Timer2_Timer();

@@ -65,7 +65,13 @@ void TestSoak::aDayOfTicksAndAThousandSwings() {
     QVERIFY(form.label1().text().startsWith("12/09/26 Wed"));
     const long grownKb = residentKb() - warmedUpKb;
     qInfo("resident memory after 50 swings %ld kB, grown by %ld kB by the end", warmedUpKb, grownKb);
+#ifdef __SANITIZE_ADDRESS__
+    // AddressSanitizer holds freed memory in quarantine, so resident size says nothing here;
+    // its leak checker speaks for this build instead.
+    Q_UNUSED(grownKb);
+#else
     QVERIFY2(grownKb < 1024, qPrintable(QString::number(grownKb)));
+#endif
 }
 
 QTEST_MAIN(TestSoak)
