@@ -31,6 +31,7 @@ bool lessByFoldedName(const std::string& a, const std::string& b) {
     return fa != fb ? fa < fb : a < b;
 }
 
+#ifndef _WIN32
 struct SplitPattern {
     std::string folder;
     std::string lastComponent;
@@ -51,6 +52,7 @@ SplitPattern split(const std::string& pattern) {
         parts.lastComponent.push_back('*');
     return parts;
 }
+#endif
 
 } // namespace
 
@@ -82,7 +84,10 @@ bool MatchesWildcard(std::string_view pattern, std::string_view name) {
 std::vector<std::string> FindOrdinaryFiles(const std::string& pattern) {
     std::vector<std::string> names;
     WIN32_FIND_DATAW data;
-    HANDLE handle = FindFirstFileW(widenFromCodePage(pattern).c_str(), &data);
+    // A pattern ending in a separator lists the folder, as the POSIX search does.
+    const std::string search =
+        !pattern.empty() && pattern.back() == kPathSeparator ? pattern + '*' : pattern;
+    HANDLE handle = FindFirstFileW(widenFromCodePage(search).c_str(), &data);
     if (handle == INVALID_HANDLE_VALUE)
         return names;
     constexpr DWORD skipped =
