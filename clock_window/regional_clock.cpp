@@ -3,7 +3,7 @@
 #include <ctime>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "windows_text.h"
 #else
 #include <clocale>
 #include <locale.h>
@@ -46,15 +46,10 @@ RegionalClock::FaceTexts RegionalClock::format(std::chrono::system_clock::time_p
     st.wHour = static_cast<WORD>(local.tm_hour);
     st.wMinute = static_cast<WORD>(local.tm_min);
     st.wSecond = static_cast<WORD>(local.tm_sec);
-    const auto toNarrow = [](const wchar_t* text) {
-        char buffer[128] = {};
-        WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
-        return std::string(buffer);
-    };
     wchar_t date[80] = {}, time[80] = {};
     GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 80, nullptr);
     GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, time, 80);
-    return {toNarrow(date), toNarrow(time), local.tm_wday};
+    return {narrowToCodePage(date), narrowToCodePage(time), local.tm_wday};
 }
 
 #else
