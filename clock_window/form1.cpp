@@ -3,9 +3,11 @@
 #include "clock_label.h"
 #include "design_layout.h"
 #include "face_font.h"
+#include "frame_extents.h"
 #include "my_function_lv01.h"
 #include "my_function_lv02.h"
 #include "position_file.h"
+#include "second_ticker.h"
 #include "twips.h"
 
 #include <QCoreApplication>
@@ -16,6 +18,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 #include <cstdio>
 #include <exception>
@@ -69,13 +72,13 @@ Form1Seams Form1Seams::real() {
         QMessageBox::critical(nullptr, QString::fromLatin1(kCaption), text);
     };
     seams.exitProcess = [](int status) { QCoreApplication::exit(status); };
+    seams.frameOfUnmapped = &FrameExtents::ofUnmappedWindow;
     return seams;
 }
 
 Form1::Form1(Form1Seams seams, QWidget* parent)
     : QWidget(parent), m_seams(std::move(seams)), m_regional(m_seams.timeLocale),
-      m_face(QStringLiteral(":/face.bmp")), Timer1(m_seams.clock, this), m_left(kDesignClientLeft),
-      m_top(kDesignClientTop) {
+      m_face(QStringLiteral(":/face.bmp")) {
     setWindowTitle(QString::fromLatin1(kCaption));
     setWindowIcon(QIcon(QStringLiteral(":/icon.ico")));
     setGeometry(Twips::toPixels(kDesignClientLeft), Twips::toPixels(kDesignClientTop),
@@ -92,13 +95,13 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
     Label1 = makeLabel(kLabel1, this);
     Label2 = makeLabel(kLabel2, this);
 
-    connect(&Timer1, &SecondTicker::tick, this, &Form1::Timer1_Timer);
-    Timer1.start();
-
-    Timer2.setInterval(kTimer2IntervalMs);
-    // A coarse timer may run 5% off, and a swing's length is 402 of these ticks.
-    Timer2.setTimerType(Qt::PreciseTimer);
-    connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    Timer1 = m_seams.timer1 ? m_seams.timer1().release() : new SecondTicker(m_seams.clock);
+    Timer2 = m_seams.timer2 ? m_seams.timer2().release() : new IntervalTicker(kTimer2IntervalMs);
+    Timer1->setParent(this);
+    Timer2->setParent(this);
+    connect(Timer1, &Ticker::tick, this, &Form1::Timer1_Timer);
+    connect(Timer2, &Ticker::tick, this, &Form1::Timer2_Timer);
+    Timer1->start();
 }
 
 Form1::~Form1() = default;
@@ -107,57 +110,89 @@ std::string Form1::settingPath() const {
     return MyFunction_Lv01::JoinPath(m_seams.programFolder(), PositionFile::kFileName);
 }
 
+float Form1::Left() const {
+    return static_cast<float>(Twips::fromPixels(frameTopLeft().x()));
+}
+
+float Form1::Top() const {
+    return static_cast<float>(Twips::fromPixels(frameTopLeft().y()));
+}
+
 void Form1::setLeft(float twips) {
-    m_left = twips;
-    move(Twips::toPixels(m_left), Twips::toPixels(m_top));
+    moveFrameTo({Twips::toPixels(twips), frameTopLeft().y()});
 }
 
 void Form1::setTop(float twips) {
-    m_top = twips;
-    move(Twips::toPixels(m_left), Twips::toPixels(m_top));
+    moveFrameTo({frameTopLeft().x(), Twips::toPixels(twips)});
 }
 
+// The frame as the platform knows it now. QWidget::frameGeometry() is only refreshed when the
+// window moves, and some window managers (fluxbox) publish their frame after the last move.
+QMargins Form1::frame() const {
+    const QWindow* window = windowHandle();
+    return window ? window->frameMargins() : QMargins();
+}
+
+QPoint Form1::frameTopLeft() const {
+    return geometry().topLeft() - QPoint(frame().left(), frame().top());
+}
+
+// Always placed by its client area: that is how the window was first placed, so every window
+// manager reads our requests the same way, whatever it makes of a frame position.
+void Form1::moveFrameTo(const QPoint& topLeft) {
+    setGeometry(QRect(topLeft + QPoint(frame().left(), frame().top()), size()));
+}
+
+// The window is shown once, at its place: the saved position is the frame's, and the frame
+// is asked of the window manager before the window is mapped.
 void Form1::Form_Load() {
-    show();
     m_loading = true;
-    applySavedPosition(settingPath());
+    if (const auto position = savedPosition(settingPath()))
+        placeAt(*position);
     m_loading = false;
+    show();
     SwingCount = 0;
     HomeTop1 = Twips::roundToInt16(Label1->Top());
     Timer1_Timer();
 }
 
-void Form1::applySavedPosition(const std::string& path) {
+std::optional<PositionFile::Position> Form1::savedPosition(const std::string& path) const {
     try {
         if (MyFunction_Lv01::CheckFileExists(path, "OFF") != "OK")
-            return;
+            return std::nullopt;
         LineList lines;
         MyFunction_Lv02::AccessLineFile(path, lines, "S_Read", "normal");
         const auto position = PositionFile::ReadPosition(lines);
-        if (!position) {
+        if (!position)
             std::fprintf(stderr,
                          "KORUVA!: %s holds no usable position; starting at the design position\n",
                          path.c_str());
-            return;
-        }
-        if (!clientAreaOnSomeScreen(position->left, position->top)) {
-            std::fprintf(stderr,
-                         "KORUVA!: the position in %s lies off every screen; starting at the "
-                         "design position\n",
-                         path.c_str());
-            return;
-        }
-        setLeft(static_cast<float>(position->left));
-        setTop(static_cast<float>(position->top));
+        return position;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "KORUVA!: cannot read %s: %s; starting at the design position\n",
                      path.c_str(), error.what());
+        return std::nullopt;
     }
 }
 
-bool Form1::clientAreaOnSomeScreen(float left, float top) const {
-    const QRect client(QPoint(Twips::toPixels(left), Twips::toPixels(top)) + frameOffset(),
-                       QSize(Twips::toPixels(kClientWidth), Twips::toPixels(kClientHeight)));
+void Form1::placeAt(const PositionFile::Position& position) {
+    winId();
+    const QMargins frame = m_seams.frameOfUnmapped
+                               ? m_seams.frameOfUnmapped(windowHandle(), [this] { show(); })
+                               : QMargins();
+    const QPoint client =
+        QPoint(Twips::toPixels(position.left), Twips::toPixels(position.top)) +
+        QPoint(frame.left(), frame.top());
+    if (!clientAreaOnSomeScreen(QRect(client, size()))) {
+        std::fprintf(stderr,
+                     "KORUVA!: the saved position lies off every screen; starting at the design "
+                     "position\n");
+        return;
+    }
+    setGeometry(QRect(client, size()));
+}
+
+bool Form1::clientAreaOnSomeScreen(const QRect& client) const {
     for (const QRect& screen : m_seams.screenRects()) {
         if (screen.intersects(client))
             return true;
@@ -171,7 +206,7 @@ void Form1::Form_DblClick() {
     m_saving = true;
     // Window positions always fit; the fallback only keeps a broken platform value harmless.
     LineList lines = PositionFile::PositionLines(
-        {Twips::roundToInt32(m_left).value_or(0), Twips::roundToInt32(m_top).value_or(0)});
+        {Twips::roundToInt32(Left()).value_or(0), Twips::roundToInt32(Top()).value_or(0)});
     const std::string path = settingPath();
     try {
         MyFunction_Lv02::AccessLineFile(path, lines, "S_Write", "normal");
@@ -187,8 +222,8 @@ void Form1::Form_DblClick() {
 
 void Form1::endProgram(int status) {
     m_ended = true;
-    Timer1.stop();
-    Timer2.stop();
+    Timer1->stop();
+    Timer2->stop();
     hide();
     m_seams.exitProcess(status);
 }
@@ -208,8 +243,10 @@ void Form1::Form_MouseMove(std::int16_t, std::int16_t, float x, float y) {
         setTop((y - DragY) + Top());
         setLeft((x - DragX) + Left());
     }
-    if (!m_loading && !m_ended)
-        Timer2.start();
+    // Enabling a running Timer2 leaves the swing in progress alone; restarting its interval
+    // would hold the swing back for as long as the mouse keeps moving.
+    if (!m_loading && !m_ended && !Timer2->isActive())
+        Timer2->start();
 }
 
 void Form1::Timer2_Timer() {
@@ -223,7 +260,7 @@ void Form1::Timer2_Timer() {
     ++SwingCount;
     if (Label1->Top() == static_cast<float>(HomeTop1)) {
         SwingCount = 0;
-        Timer2.stop();
+        Timer2->stop();
     }
 }
 
@@ -248,17 +285,12 @@ void Form1::paintEvent(QPaintEvent* event) {
     painter.drawPixmap(dirty.topLeft(), m_face, dirty);
 }
 
-QPoint Form1::frameOffset() const {
-    return geometry().topLeft() - frameGeometry().topLeft();
-}
-
-// Mouse points are taken from the global pointer and the position this window was told to
-// take, not from the event's window-relative point: on X11 that point is measured against
-// where the server last placed the window, which lags behind a drag and would feed back into
-// extra jumps.
+// Mouse points are measured from where the window was last told to stand, the same place
+// Left and Top are read from, not taken from the event's window-relative point: on X11 that is
+// measured against where the server last placed the window, which lags behind a drag, and the
+// difference would feed back into extra jumps.
 QPointF Form1::windowTwips(const QMouseEvent* event) const {
-    const QPointF client = QPointF(Twips::toPixels(m_left), Twips::toPixels(m_top)) + frameOffset();
-    return Twips::fromPixels(1.0) * (event->globalPosition() - client);
+    return Twips::fromPixels(1.0) * (event->globalPosition() - QPointF(geometry().topLeft()));
 }
 
 void Form1::mousePressEvent(QMouseEvent* event) {
@@ -282,15 +314,4 @@ void Form1::mouseReleaseEvent(QMouseEvent* event) {
 // The second press of a double-click raises the double-click alone, not another press.
 void Form1::mouseDoubleClickEvent(QMouseEvent*) {
     Form_DblClick();
-}
-
-void Form1::moveEvent(QMoveEvent* event) {
-    QWidget::moveEvent(event);
-    // Someone else moved the window (the title bar, the window manager): take over its place.
-    // While dragging, the moves reported are our own, possibly late, so they are not taken.
-    const QPoint frame = frameGeometry().topLeft();
-    if (Dragging == kFalse && frame != QPoint(Twips::toPixels(m_left), Twips::toPixels(m_top))) {
-        m_left = static_cast<float>(Twips::fromPixels(frame.x()));
-        m_top = static_cast<float>(Twips::fromPixels(frame.y()));
-    }
 }

@@ -1,20 +1,24 @@
 #pragma once
 
+#include "position_file.h"
 #include "regional_clock.h"
-#include "second_ticker.h"
+#include "ticker.h"
 
 #include <QList>
+#include <QMargins>
 #include <QPixmap>
 #include <QRect>
-#include <QTimer>
 #include <QWidget>
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 class ClockLabel;
+class QWindow;
 
 // What the window reaches outside itself; tests replace any of them.
 struct Form1Seams {
@@ -24,6 +28,12 @@ struct Form1Seams {
     std::function<QList<QRect>()> screenRects;
     std::function<void(const QString& text)> showSaveError;
     std::function<void(int status)> exitProcess;
+    // The frame the window manager will draw around the window, asked before it is mapped;
+    // `map` shows the window where the answer only comes after that.
+    std::function<QMargins(QWindow* window, const std::function<void()>& map)> frameOfUnmapped;
+    // Timer1 and Timer2; left empty, the window makes real ones.
+    std::function<std::unique_ptr<Ticker>()> timer1;
+    std::function<std::unique_ptr<Ticker>()> timer2;
 
     static Form1Seams real();
 };
@@ -44,16 +54,17 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
 
-    // The whole window's screen position, frame included, in twips.
-    float Left() const { return m_left; }
-    float Top() const { return m_top; }
+    // The whole window's screen position, frame included, in twips. The platform holds the
+    // position; the window keeps no copy that could disagree with it.
+    float Left() const;
+    float Top() const;
     void setLeft(float twips);
     void setTop(float twips);
 
     const ClockLabel& label1() const { return *Label1; }
     const ClockLabel& label2() const { return *Label2; }
-    bool timer1Running() const { return Timer1.isActive(); }
-    bool timer2Enabled() const { return Timer2.isActive(); }
+    bool timer1Running() const { return Timer1->isActive(); }
+    bool timer2Enabled() const { return Timer2->isActive(); }
     std::int16_t swingCount() const { return SwingCount; }
     std::int16_t homeTop1() const { return HomeTop1; }
     bool dragging() const { return Dragging != 0; }
@@ -65,14 +76,16 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
 
 private:
     void ShowClock();
-    void applySavedPosition(const std::string& path);
-    bool clientAreaOnSomeScreen(float left, float top) const;
+    std::optional<PositionFile::Position> savedPosition(const std::string& path) const;
+    void placeAt(const PositionFile::Position& position);
+    bool clientAreaOnSomeScreen(const QRect& client) const;
     QPointF windowTwips(const QMouseEvent* event) const;
-    QPoint frameOffset() const;
+    QMargins frame() const;
+    QPoint frameTopLeft() const;
+    void moveFrameTo(const QPoint& topLeft);
     void endProgram(int status);
 
     Form1Seams m_seams;
@@ -81,8 +94,8 @@ private:
 
     ClockLabel* Label1;
     ClockLabel* Label2;
-    SecondTicker Timer1;
-    QTimer Timer2;
+    Ticker* Timer1;
+    Ticker* Timer2;
 
     float DragX = 0;
     float DragY = 0;
@@ -90,8 +103,6 @@ private:
     std::int16_t HomeTop1 = 0;
     std::int16_t SwingCount = 0;
 
-    float m_left;
-    float m_top;
     // Events run inside the line-file routines' yields; these keep them from starting a swing
     // before its home is recorded, or a second write of the same file.
     bool m_loading = false;

@@ -8,7 +8,7 @@ constexpr std::chrono::microseconds kAfterTurn{1500};
 } // namespace
 
 SecondTicker::SecondTicker(Clock clock, QObject* parent)
-    : QObject(parent), m_clock(std::move(clock)) {
+    : Ticker(parent), m_clock(std::move(clock)) {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &SecondTicker::onTimeout);

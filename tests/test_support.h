@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ticker.h"
 #include "ui_hooks.h"
 
 #include <QByteArray>
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QString>
 
+#include <memory>
 #include <string>
 
 // Counts the line-file routines' yields and messages for the length of a test.
@@ -52,3 +54,41 @@ inline QByteArray readBytes(const QString& path) {
 inline std::string native(const QString& path) {
     return QDir::toNativeSeparators(path).toStdString();
 }
+
+// A timer on time the test hands out, so nothing ticks behind a test's back however loaded the
+// machine is. Like QTimer, starting it while it runs begins its interval afresh.
+class SteppedTicker : public Ticker {
+public:
+    explicit SteppedTicker(int intervalMs) : m_interval(intervalMs) {}
+
+    void start() override {
+        m_active = true;
+        m_due = m_interval;
+    }
+    void stop() override { m_active = false; }
+    bool isActive() const override { return m_active; }
+
+    // Lets `ms` milliseconds pass, ticking wherever an interval ends.
+    void advance(int ms) {
+        for (; ms > 0 && m_active; --ms) {
+            if (--m_due == 0) {
+                m_due = m_interval;
+                emit tick();
+            }
+        }
+    }
+
+    // Hands out a factory for Form1's seams, remembering the ticker it makes in `made`.
+    static std::function<std::unique_ptr<Ticker>()> factory(int intervalMs, SteppedTicker*& made) {
+        return [intervalMs, &made] {
+            auto ticker = std::make_unique<SteppedTicker>(intervalMs);
+            made = ticker.get();
+            return ticker;
+        };
+    }
+
+private:
+    int m_interval;
+    int m_due = 0;
+    bool m_active = false;
+};

@@ -2,6 +2,7 @@
 #include "design_layout.h"
 #include "face_font.h"
 #include "form1.h"
+#include "frame_extents.h"
 #include "test_support.h"
 #include "twips.h"
 
@@ -40,6 +41,8 @@ struct Harness {
     QStringList errors;
     QList<int> exits;
     std::string locale = "C";
+    SteppedTicker* timer1 = nullptr;
+    SteppedTicker* timer2 = nullptr;
 
     Form1Seams seams() {
         Form1Seams s;
@@ -49,6 +52,10 @@ struct Harness {
         s.screenRects = [this] { return screens; };
         s.showSaveError = [this](const QString& text) { errors << text; };
         s.exitProcess = [this](int status) { exits << status; };
+        // The offscreen platform draws a frame of its own: the real question is asked of it.
+        s.frameOfUnmapped = &FrameExtents::ofUnmappedWindow;
+        s.timer1 = SteppedTicker::factory(1000, timer1);
+        s.timer2 = SteppedTicker::factory(20, timer2);
         return s;
     }
     QString setting() const { return folder.filePath("setting.dat"); }
@@ -56,6 +63,19 @@ struct Harness {
 
 QPoint px(double xTwips, double yTwips) {
     return {Twips::toPixels(xTwips), Twips::toPixels(yTwips)};
+}
+
+// Where a position in twips lands: windows stand on whole pixels, 15 twips each.
+QPoint onPixels(QPoint twips) {
+    return px(twips.x(), twips.y()) * 15;
+}
+
+QPoint leftTop(const Form1& form) {
+    return {int(form.Left()), int(form.Top())};
+}
+
+QPoint frameOf(const Form1& form) {
+    return form.geometry().topLeft() - form.frameGeometry().topLeft();
 }
 
 // Points of the client area, in pixels, by what lies there at rest.
@@ -92,6 +112,8 @@ private slots:
     void fullSwingTrace();
     void movesDuringSwingNeitherRestartNorLengthen();
     void everyMovementAfterASwingStartsTheNext();
+    void continuousMotionSwingsAtItsOwnPace_data();
+    void continuousMotionSwingsAtItsOwnPace();
     void swingStepRepaintsOnlyTheLabels();
     void anyButtonDrags_data();
     void anyButtonDrags();
@@ -274,8 +296,10 @@ void TestForm1::load() {
     if (position == kDesign) {
         QCOMPARE(form.geometry().topLeft(), QPoint(433, 265));
     } else {
-        QCOMPARE(QPoint(int(form.Left()), int(form.Top())), position);
-        QCOMPARE(form.pos(), px(position.x(), position.y()));
+        QCOMPARE(leftTop(form), onPixels(position));
+        // Left and Top are the frame's: the client area lies inside them by the frame.
+        QCOMPARE(form.frameGeometry().topLeft(), px(position.x(), position.y()));
+        QCOMPARE(form.geometry().topLeft(), px(position.x(), position.y()) + frameOf(form));
     }
     QVERIFY(form.isVisible());
     QCOMPARE(form.homeTop1(), std::int16_t(1320));
@@ -302,30 +326,46 @@ void TestForm1::unreadableFileStillStarts() {
 }
 
 void TestForm1::doubleClickSavesAndRestartRestores_data() {
-    QTest::addColumn<QPoint>("position");
-    QTest::newRow("design") << QPoint(6495, 3975);
-    QTest::newRow("negative, partly off") << QPoint(-450, -30);
-    QTest::newRow("odd twips") << QPoint(1001, 7);
+    QTest::addColumn<QPoint>("position"); // twips, set as Left and Top
+    QTest::addColumn<bool>("byPlatform"); // moved by the window manager, not by the program
+    QTest::addColumn<QPoint>("saved");
+    QTest::newRow("design") << QPoint(6495, 3975) << false << QPoint(6495, 3975);
+    QTest::newRow("negative, partly off") << QPoint(-450, -30) << false << QPoint(-450, -30);
+    QTest::newRow("odd twips: whole pixels") << QPoint(1001, 7) << false << QPoint(1005, 0);
+    QTest::newRow("moved by the window manager")
+        << QPoint(3000, 1500) << true << QPoint(3000, 1500);
 }
 
 void TestForm1::doubleClickSavesAndRestartRestores() {
     QFETCH(QPoint, position);
+    QFETCH(bool, byPlatform);
+    QFETCH(QPoint, saved);
     Harness h;
+    QPoint client;
     {
         Form1 form(h.seams());
         form.Form_Load();
-        form.setLeft(float(position.x()));
-        form.setTop(float(position.y()));
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(!frameOf(form).isNull()); // the platform's frame is in play
+        if (byPlatform) {
+            form.windowHandle()->setFramePosition(px(position.x(), position.y()));
+            QTRY_COMPARE(form.frameGeometry().topLeft(), px(position.x(), position.y()));
+        } else {
+            form.setLeft(float(position.x()));
+            form.setTop(float(position.y()));
+        }
+        client = form.geometry().topLeft();
         form.Form_DblClick();
         QCOMPARE(h.exits, QList<int>{0});
         QVERIFY(!form.isVisible());
         QVERIFY(!form.timer1Running());
     }
     QCOMPARE(readBytes(h.setting()),
-             QByteArray::number(position.x()) + "\r\n" + QByteArray::number(position.y()) + "\r\n");
+             QByteArray::number(saved.x()) + "\r\n" + QByteArray::number(saved.y()) + "\r\n");
     Form1 again(h.seams());
     again.Form_Load();
-    QCOMPARE(QPoint(int(again.Left()), int(again.Top())), position);
+    QCOMPARE(leftTop(again), saved);
+    QCOMPARE(again.geometry().topLeft(), client);
 }
 
 void TestForm1::doubleClickDuringLoadIsIgnored() {
@@ -337,7 +377,7 @@ void TestForm1::doubleClickDuringLoadIsIgnored() {
     form.Form_Load();
     QVERIFY(h.exits.isEmpty());
     QCOMPARE(readBytes(h.setting()), QByteArray("100\r\n200\r\n"));
-    QCOMPARE(QPoint(int(form.Left()), int(form.Top())), QPoint(100, 200));
+    QCOMPARE(leftTop(form), onPixels(QPoint(100, 200)));
 }
 
 void TestForm1::secondDoubleClickDuringSaveIsIgnored() {
@@ -469,6 +509,43 @@ void TestForm1::everyMovementAfterASwingStartsTheNext() {
     }
 }
 
+void TestForm1::continuousMotionSwingsAtItsOwnPace_data() {
+    QTest::addColumn<int>("everyMs");
+    QTest::addColumn<bool>("buttonHeld");
+    QTest::newRow("hovering, a move every 8 ms") << 8 << false;
+    QTest::newRow("hovering, a move every millisecond") << 1 << false;
+    QTest::newRow("dragging, a move every 8 ms") << 8 << true;
+}
+
+// A real hand reports motion faster than Timer2's interval: the swing must not wait for it to
+// stop, and must not run longer for it.
+void TestForm1::continuousMotionSwingsAtItsOwnPace() {
+    QFETCH(int, everyMs);
+    QFETCH(bool, buttonHeld);
+    Harness h;
+    Form1 form(h.seams());
+    form.Form_Load();
+    QWindow* window = form.windowHandle();
+    if (buttonHeld)
+        QTest::mousePress(window, Qt::LeftButton, {}, kBandBetweenLabels);
+    int elapsed = 0;
+    for (int step = 0; elapsed < 2000; ++step, elapsed += everyMs) {
+        // Back and forth by a pixel: Qt drops a move to the point it saw last.
+        QTest::mouseMove(window, kBandBetweenLabels + QPoint(step % 2, 0));
+        h.timer2->advance(everyMs);
+    }
+    QCOMPARE(form.swingCount(), std::int16_t(2000 / 20));
+    if (buttonHeld)
+        QTest::mouseRelease(window, Qt::LeftButton, {}, kBandBetweenLabels);
+    while (form.timer2Enabled() && elapsed < 20000) {
+        h.timer2->advance(1);
+        ++elapsed;
+    }
+    QCOMPARE(elapsed, 402 * 20);
+    QCOMPARE(form.label1().Top(), kHome1);
+    QCOMPARE(form.label2().Top(), kHome2);
+}
+
 namespace {
 // Collects what the window is asked to repaint.
 class PaintRecorder : public QObject {
@@ -517,9 +594,12 @@ void TestForm1::anyButtonDrags() {
     QWindow* window = form.windowHandle();
     const QPoint start = form.pos();
     const float left = form.Left(), top = form.Top();
+    const QPoint client = form.geometry().topLeft();
     QTest::mousePress(window, button, {}, kBandBetweenLabels);
     QTest::mouseMove(window, kBandBetweenLabels + QPoint(40, 30));
+    // From the very first move, frame and client area both go exactly with the pointer.
     QCOMPARE(form.pos(), start + QPoint(40, 30));
+    QCOMPARE(form.geometry().topLeft(), client + QPoint(40, 30));
     QCOMPARE(form.Left(), left + 600);
     QCOMPARE(form.Top(), top + 450);
     // The grip point stays under the pointer as the drag goes on.

@@ -67,14 +67,14 @@ void TestKillDuringSave::fileIsAlwaysOldOrNew() {
     // How long an unhindered save takes, so the kills spread over all of it.
     qint64 longestNs = 0;
     for (int i = 0; i < 5; ++i) {
-        const Child child = startSave(dir.path(), 100 + i, 200 + i);
+        const Child child = startSave(dir.path(), 1500 + 15 * i, 3000 + 15 * i);
         QVERIFY(waitReady(child));
         QElapsedTimer timer;
         timer.start();
         const int status = reap(child);
         longestNs = std::max(longestNs, timer.nsecsElapsed());
         QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        QCOMPARE(readBytes(setting), positionFile(100 + i, 200 + i));
+        QCOMPARE(readBytes(setting), positionFile(1500 + 15 * i, 3000 + 15 * i));
     }
 
     std::mt19937 random(20261208);
@@ -82,7 +82,8 @@ void TestKillDuringSave::fileIsAlwaysOldOrNew() {
     QByteArray old = readBytes(setting);
     int killedMidway = 0;
     for (int round = 0; round < 300; ++round) {
-        const int left = -5000 + round * 37, top = 9000 - round * 11;
+        // Window positions are whole pixels, 15 twips each.
+        const int left = 15 * (-333 + round * 3), top = 15 * (600 - round);
         const QByteArray fresh = positionFile(left, top);
         const Child child = startSave(dir.path(), left, top);
         QVERIFY(waitReady(child));
@@ -106,10 +107,10 @@ void TestKillDuringSave::fileIsAlwaysOldOrNew() {
     qInfo("%d of 300 kills landed before the new file was in place", killedMidway);
 
     // The next save after all that cleans up.
-    const Child child = startSave(dir.path(), 42, 43);
+    const Child child = startSave(dir.path(), 630, 645);
     QVERIFY(waitReady(child));
     QVERIFY(WIFEXITED(reap(child)));
-    QCOMPARE(readBytes(setting), positionFile(42, 43));
+    QCOMPARE(readBytes(setting), positionFile(630, 645));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setting.dat"});
 }
 

@@ -1,5 +1,6 @@
 #include "clock_label.h"
 #include "form1.h"
+#include "test_support.h"
 
 #include <QTest>
 
@@ -37,6 +38,10 @@ void TestSoak::aDayOfTicksAndAThousandSwings() {
     seams.timeLocale = std::string("C");
     seams.programFolder = [] { return std::string("/nonexistent-folder"); };
     seams.exitProcess = [](int) {};
+    SteppedTicker* timer1 = nullptr;
+    SteppedTicker* timer2 = nullptr;
+    seams.timer1 = SteppedTicker::factory(1000, timer1);
+    seams.timer2 = SteppedTicker::factory(20, timer2);
     Form1 form(seams);
     form.Form_Load();
     const float home1 = form.label1().Top(), home2 = form.label2().Top();
@@ -46,7 +51,7 @@ void TestSoak::aDayOfTicksAndAThousandSwings() {
         form.Form_MouseMove(0, 0, 1500, 1965);
         int steps = 0;
         while (form.timer2Enabled() && steps < 1000) {
-            form.Timer2_Timer();
+            timer2->advance(20);
             if (++steps % 50 == 0)
                 QCoreApplication::processEvents();
         }
@@ -56,7 +61,7 @@ void TestSoak::aDayOfTicksAndAThousandSwings() {
         // 87 ticks per swing: a little over a day's 86,400 in all.
         for (int tick = 0; tick < 87; ++tick) {
             now += seconds(1);
-            form.Timer1_Timer();
+            timer1->advance(1000);
         }
         QCoreApplication::processEvents();
         if (swing == 49)
@@ -64,7 +69,8 @@ void TestSoak::aDayOfTicksAndAThousandSwings() {
     }
     QVERIFY(form.label1().text().startsWith("12/09/26 Wed"));
     const long grownKb = residentKb() - warmedUpKb;
-    qInfo("resident memory after 50 swings %ld kB, grown by %ld kB by the end", warmedUpKb, grownKb);
+    qInfo("resident memory after 50 swings %ld kB, grown by %ld kB by the end", warmedUpKb,
+          grownKb);
 #ifdef __SANITIZE_ADDRESS__
     // AddressSanitizer holds freed memory in quarantine, so resident size says nothing here;
     // its leak checker speaks for this build instead.

@@ -2,7 +2,7 @@
 # Installs the Debian packages a task needs, only those missing: run | test | bench.
 set -euo pipefail
 
-build=(cmake make g++ qt6-base-dev)
+build=(cmake make g++ pkg-config qt6-base-dev libxcb1-dev)
 case "${1:-run}" in
 run) packages=("${build[@]}") ;;
 test) packages=("${build[@]}" xvfb xdotool locales-all clang libclang-rt-14-dev) ;;

@@ -5,17 +5,28 @@ set -euo pipefail
 KORUVA_BIN=${1:?usage: $0 PATH_TO_KORUVA}
 WORK=$(mktemp -d)
 XVFB_PID=
+WM_PID=
+WM=none
 CLOCK_PID=
+# Every desktop runs a window manager, each framing windows its own way; "none" is a bare X
+# server. KORUVA_E2E_WMS narrows the list.
+read -r -a WINDOW_MANAGERS <<<"${KORUVA_E2E_WMS:-none openbox icewm fluxbox metacity}"
 
 cleanup() {
     [ -n "$CLOCK_PID" ] && kill "$CLOCK_PID" 2>/dev/null || true
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+    stop_display
     rm -rf "$WORK"
+}
+
+stop_display() {
+    [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+    WM_PID= XVFB_PID=
 }
 trap cleanup EXIT
 
 fail() {
-    echo "FAIL: $*" >&2
+    echo "FAIL (window manager: $WM): $*" >&2
     if [ -s "$WORK/clock.stderr" ]; then
         echo "--- the clock's standard error, last lines:" >&2
         tail -n 60 "$WORK/clock.stderr" >&2
@@ -25,6 +36,7 @@ fail() {
 
 start_xvfb() {
     local fifo="$WORK/displayfd"
+    rm -f "$fifo"
     mkfifo "$fifo"
     Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" 2>"$WORK/xvfb.log" &
     XVFB_PID=$!
@@ -33,6 +45,20 @@ start_xvfb() {
     export DISPLAY=":$number"
     unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 }
+
+# A fresh X server of its own, managed by window manager $1 (or none).
+start_display() {
+    stop_display
+    WM=$1
+    start_xvfb
+    [ "$WM" = none ] && return
+    command -v "$WM" >/dev/null || fail "$WM is not installed"
+    "$WM" >>"$WORK/wm.log" 2>&1 &
+    WM_PID=$!
+    wait_until "$WM to manage the screen" wm_ready
+}
+
+wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 
 # A fresh program folder holding a copy of the program.
 new_program_folder() {
@@ -59,7 +85,44 @@ start_clock() {
     CLOCK_PID=$!
     WID=
     wait_until "the clock window to appear" find_clock_window
+    # A window manager frames the window after mapping it; until then no position is final.
+    [ "$WM" = none ] || wait_until "$WM to frame the clock" frame_extents_set
+    wait_until "the clock to be drawn" viewable
 }
+
+frame_extents_set() { xprop -id "$WID" _NET_FRAME_EXTENTS 2>/dev/null | grep -q ' = '; }
+viewable() { xwininfo -id "$WID" 2>/dev/null | grep -q 'IsViewable'; }
+
+# Sets FRAME_LEFT and FRAME_TOP: the frame's width on the left and height on top.
+read_frame_extents() {
+    FRAME_LEFT=0 FRAME_TOP=0
+    [ "$WM" = none ] && return
+    local values
+    values=$(xprop -id "$WID" _NET_FRAME_EXTENTS | sed 's/.* = //; s/,//g')
+    read -r FRAME_LEFT _ FRAME_TOP _ <<<"$values"
+}
+
+# Sets CX, CY: where the client area stands on the screen, whatever frame surrounds it.
+read_client() {
+    local info
+    info=$(xwininfo -id "$WID")
+    CX=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
+    CY=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+}
+
+client_at() {
+    read_client
+    [ "$CX" = "$1" ] && [ "$CY" = "$2" ]
+}
+
+# Pixels of the dark blue text inside the lower label's box at rest: many while the labels
+# rest, none while a swing has carried them away.
+label2_ink() {
+    import -window "$WID" -crop 217x73+48+136 +repage -fuzz 12% -fill black -opaque 'rgb(0,0,192)' \
+        -fill white +opaque black -format '%[fx:round(w*h*(1-mean))]' info:
+}
+
+labels_at_rest() { [ "$(label2_ink)" -gt 100 ]; }
 
 find_clock_window() {
     clock_running || fail "the clock ended at start-up: $(tail -n 3 "$WORK/clock.stderr")"
