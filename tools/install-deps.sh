@@ -5,7 +5,7 @@ set -euo pipefail
 build=(cmake make g++ pkg-config qt6-base-dev libxcb1-dev)
 case "${1:-run}" in
 run) packages=("${build[@]}") ;;
-test) packages=("${build[@]}" xvfb xdotool locales-all clang libclang-rt-14-dev) ;;
+test) packages=("${build[@]}" xvfb xdotool x11-utils imagemagick openbox icewm fluxbox metacity locales-all clang libclang-rt-14-dev) ;;
 bench) packages=("${build[@]}" xvfb xdotool x11-apps x11-utils valgrind libxcb1-dev libxcb-damage0-dev) ;;
 *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac

@@ -53,7 +53,14 @@ start_display() {
     start_xvfb
     [ "$WM" = none ] && return
     command -v "$WM" >/dev/null || fail "$WM is not installed"
-    "$WM" >>"$WORK/wm.log" 2>&1 &
+    local options=()
+    if [ "$WM" = fluxbox ]; then
+        # Without a wallpaper tool fluxbox says so in a dialog that lies over the clock.
+        echo "background: none" >"$WORK/fluxbox.overlay"
+        echo "session.styleOverlay: $WORK/fluxbox.overlay" >"$WORK/fluxbox.init"
+        options=(-rc "$WORK/fluxbox.init")
+    fi
+    "$WM" "${options[@]}" >>"$WORK/wm.log" 2>&1 &
     WM_PID=$!
     wait_until "$WM to manage the screen" wm_ready
 }
@@ -118,8 +125,9 @@ client_at() {
 # Pixels of the dark blue text inside the lower label's box at rest: many while the labels
 # rest, none while a swing has carried them away.
 label2_ink() {
-    import -window "$WID" -crop 217x73+48+136 +repage -fuzz 12% -fill black -opaque 'rgb(0,0,192)' \
-        -fill white +opaque black -format '%[fx:round(w*h*(1-mean))]' info:
+    import -window "$WID" ppm:- | convert ppm:- -crop 217x73+48+136 +repage -fuzz 12% \
+        -fill black -opaque 'rgb(0,0,192)' -fill white +opaque black \
+        -format '%[fx:round(w*h*(1-mean))]' info:
 }
 
 labels_at_rest() { [ "$(label2_ink)" -gt 100 ]; }
