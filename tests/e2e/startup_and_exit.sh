@@ -11,8 +11,10 @@ save_and_check() {
     SAVED_CX=$CX SAVED_CY=$CY
     xdotool mousemove --window "$WID" $((5 * scale)) $((5 * scale)) click --repeat 2 --delay 60 1
     wait_clock_exit 0
-    # Left/Top are the frame's, in twips of device-independent pixels.
-    local left=$(((CX - FRAME_LEFT) * 15 / scale)) top=$(((CY - FRAME_TOP) * 15 / scale))
+    # Left/Top are the frame's, in twips of device-independent pixels; Qt rounds a frame of an
+    # odd number of pixels at twice the scale half up.
+    local left=$(((CX / scale - (FRAME_LEFT + scale / 2) / scale) * 15))
+    local top=$(((CY / scale - (FRAME_TOP + scale / 2) / scale) * 15))
     [ "$(od -An -c "$dir/setting.dat" | tr -s ' ')" = "$(crlf $left $top | od -An -c | tr -s ' ')" ] ||
         fail "setting.dat holds $(od -c "$dir/setting.dat"), expected $left $top"
 }
