@@ -9,6 +9,10 @@
 
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 // Counts the line-file routines' yields and messages for the length of a test.
 class HookRecorder {
 public:
@@ -51,4 +55,29 @@ inline QByteArray readBytes(const QString& path) {
 
 inline std::string native(const QString& path) {
     return QDir::toNativeSeparators(path).toStdString();
+}
+
+#ifdef _WIN32
+inline void setAttributes(const QString& path, DWORD attributes) {
+    if (!SetFileAttributesW(
+            reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()), attributes))
+        qFatal("cannot set the attributes of %s", qPrintable(path));
+}
+
+inline DWORD attributesOf(const QString& path) {
+    return GetFileAttributesW(
+        reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()));
+}
+#endif
+
+// Writes a file the directory search must pass over: on Windows one with the hidden (or, with
+// `system` set, the system) attribute; elsewhere, where a leading dot is what hides a file,
+// the file's name is expected to start with one.
+inline void writeHiddenFile(const QString& path, bool system = false) {
+    writeBytes(path, "hidden\r\n");
+#ifdef _WIN32
+    setAttributes(path, system ? FILE_ATTRIBUTE_SYSTEM : FILE_ATTRIBUTE_HIDDEN);
+#else
+    Q_UNUSED(system);
+#endif
 }
