@@ -323,16 +323,27 @@ void TestForm1::unreadableFileStillStarts() {
 
 void TestForm1::doubleClickSavesAndRestartRestores_data() {
     QTest::addColumn<QPoint>("position");
-    QTest::newRow("design") << QPoint(6495, 3975);
-    QTest::newRow("negative, partly off") << QPoint(-450, -30);
-    QTest::newRow("odd twips") << QPoint(1001, 7);
+    QTest::addColumn<QString>("programFolder"); // inside the harness's folder
+    QTest::newRow("design") << QPoint(6495, 3975) << QString();
+    QTest::newRow("negative, partly off") << QPoint(-450, -30) << QString();
+    QTest::newRow("odd twips") << QPoint(1001, 7) << QString();
+    // Beyond any ANSI code page: the path must reach the file calls whole.
+    QTest::newRow("non-ASCII program folder") << QPoint(1500, 900) << QStringLiteral("時計 Ωρα");
 }
 
 void TestForm1::doubleClickSavesAndRestartRestores() {
     QFETCH(QPoint, position);
+    QFETCH(QString, programFolder);
     Harness h;
+    const QString folder = h.folder.filePath(programFolder);
+    QVERIFY(QDir().mkpath(folder));
+    const auto seams = [&h, &folder] {
+        Form1Seams s = h.seams();
+        s.programFolder = [&folder] { return native(folder); };
+        return s;
+    };
     {
-        Form1 form(h.seams());
+        Form1 form(seams());
         form.Form_Load();
         form.setLeft(float(position.x()));
         form.setTop(float(position.y()));
@@ -341,9 +352,9 @@ void TestForm1::doubleClickSavesAndRestartRestores() {
         QVERIFY(!form.isVisible());
         QVERIFY(!form.timer1Running());
     }
-    QCOMPARE(readBytes(h.setting()),
+    QCOMPARE(readBytes(folder + "/setting.dat"),
              QByteArray::number(position.x()) + "\r\n" + QByteArray::number(position.y()) + "\r\n");
-    Form1 again(h.seams());
+    Form1 again(seams());
     again.Form_Load();
     QCOMPARE(QPoint(int(again.Left()), int(again.Top())), position);
 }
