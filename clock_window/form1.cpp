@@ -11,6 +11,7 @@
 #include "twips.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMessageBox>
@@ -45,6 +46,15 @@ std::int16_t shiftCode(Qt::KeyboardModifiers modifiers) {
                                      ((modifiers & Qt::AltModifier) ? 4 : 0));
 }
 
+// The face's texts as the platform formats them: UTF-16 on Windows, the locale's bytes elsewhere.
+[[maybe_unused]] QString faceText(const std::wstring& text) {
+    return QString::fromStdWString(text);
+}
+
+[[maybe_unused]] QString faceText(const std::string& text) {
+    return QString::fromLocal8Bit(text.c_str());
+}
+
 ClockLabel* makeLabel(const LabelDesign& design, QWidget* parent) {
     auto* label = new ClockLabel(QString::fromLatin1(design.text), design.box.left, design.box.top,
                                  design.box.width, design.box.height, parent);
@@ -61,7 +71,10 @@ ClockLabel* makeLabel(const LabelDesign& design, QWidget* parent) {
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
     seams.clock = [] { return std::chrono::system_clock::now(); };
-    seams.programFolder = [] { return QCoreApplication::applicationDirPath().toStdString(); };
+    // Qt gives the folder with forward slashes; the path routines join with the native one.
+    seams.programFolder = [] {
+        return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
+    };
     seams.screenRects = [] {
         QList<QRect> rects;
         for (const QScreen* screen : QGuiApplication::screens())
@@ -213,7 +226,7 @@ void Form1::Form_DblClick() {
     } catch (const std::exception& error) {
         m_seams.showSaveError(
             QStringLiteral("The window position could not be saved to \"%1\".\n\n%2")
-                .arg(QString::fromLocal8Bit(path.c_str()), QString::fromLocal8Bit(error.what())));
+                .arg(QString::fromStdString(path), QString::fromUtf8(error.what())));
         endProgram(1);
         return;
     }
@@ -271,9 +284,9 @@ void Form1::Timer1_Timer() {
 void Form1::ShowClock() {
     const RegionalClock::FaceTexts face = m_regional.format(m_seams.clock());
     const std::string_view weekday = WeekdayNames[static_cast<std::size_t>(face.weekday)];
-    Label1->setText(QString::fromLocal8Bit(face.date.c_str()) + QLatin1Char(' ') +
+    Label1->setText(faceText(face.date) + QLatin1Char(' ') +
                     QString::fromLatin1(weekday.data(), static_cast<qsizetype>(weekday.size())));
-    Label2->setText(QString::fromLocal8Bit(face.time.c_str()));
+    Label2->setText(faceText(face.time));
 }
 
 // A tick or a swing step repaints only the label rectangles that changed: draw just those.

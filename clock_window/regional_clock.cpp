@@ -27,7 +27,10 @@ std::tm localTime(std::chrono::system_clock::time_point when) {
 #ifdef _WIN32
 
 RegionalClock::RegionalClock(const std::string& localeName) {
-    m_requestedLocale = localeName.empty();
+    const std::wstring name = WindowsText::widen(localeName);
+    m_requestedLocale = name.empty() || IsValidLocaleName(name.c_str());
+    if (m_requestedLocale)
+        m_localeName = name;
 }
 
 RegionalClock::~RegionalClock() = default;
@@ -46,10 +49,11 @@ RegionalClock::FaceTexts RegionalClock::format(std::chrono::system_clock::time_p
     st.wHour = static_cast<WORD>(local.tm_hour);
     st.wMinute = static_cast<WORD>(local.tm_min);
     st.wSecond = static_cast<WORD>(local.tm_sec);
+    const wchar_t* locale = m_localeName.empty() ? LOCALE_NAME_USER_DEFAULT : m_localeName.c_str();
     wchar_t date[80] = {}, time[80] = {};
-    GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 80, nullptr);
-    GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, time, 80);
-    return {narrowToCodePage(date), narrowToCodePage(time), local.tm_wday};
+    GetDateFormatEx(locale, DATE_SHORTDATE, &st, nullptr, date, 80, nullptr);
+    GetTimeFormatEx(locale, 0, &st, nullptr, time, 80);
+    return {date, time, local.tm_wday};
 }
 
 #else

@@ -87,23 +87,32 @@ std::vector<std::string> FindOrdinaryFiles(const std::string& pattern) {
     // A pattern ending in a separator lists the folder, as the POSIX search does.
     const std::string search =
         !pattern.empty() && pattern.back() == kPathSeparator ? pattern + '*' : pattern;
-    HANDLE handle = FindFirstFileW(widenFromCodePage(search).c_str(), &data);
-    if (handle == INVALID_HANDLE_VALUE)
-        return names;
+    HANDLE handle = FindFirstFileW(WindowsText::widen(search).c_str(), &data);
+    if (handle == INVALID_HANDLE_VALUE) {
+        // Only a missing file or folder means "no match"; a denied folder or a malformed
+        // name is an error of the search, and the caller must hear of it.
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return names;
+        WindowsText::throwWin32Error(error, pattern);
+    }
     constexpr DWORD skipped =
         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     do {
         if ((data.dwFileAttributes & skipped) == 0)
-            names.push_back(narrowToCodePage(data.cFileName));
+            names.push_back(WindowsText::narrow(data.cFileName));
     } while (FindNextFileW(handle, &data));
+    const DWORD ended = GetLastError();
     FindClose(handle);
+    if (ended != ERROR_NO_MORE_FILES)
+        WindowsText::throwWin32Error(ended, pattern);
     std::sort(names.begin(), names.end(), lessByFoldedName);
     return names;
 }
 
 void SetAttributesNormal(const std::string& path) {
-    if (!SetFileAttributesW(widenFromCodePage(path).c_str(), FILE_ATTRIBUTE_NORMAL))
-        throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), path);
+    if (!SetFileAttributesW(WindowsText::widen(path).c_str(), FILE_ATTRIBUTE_NORMAL))
+        WindowsText::throwWin32Error(GetLastError(), path);
 }
 
 #else

@@ -10,7 +10,8 @@
 namespace DirSearch {
 
 // Names (without folder) of the files matching the pattern. A folder that does not exist
-// matches nothing; a folder that cannot be listed throws std::filesystem::filesystem_error.
+// matches nothing; a folder that cannot be listed throws std::filesystem::filesystem_error
+// (std::system_error on Windows, where a malformed pattern throws too).
 std::vector<std::string> FindOrdinaryFiles(const std::string& pattern);
 
 // ASCII case-insensitive match of `*` (any run) and `?` (any one character).

@@ -1,5 +1,7 @@
 #include "replacing_file.h"
 
+#include "file_api.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
@@ -38,7 +40,7 @@ void syncFolderOf(const std::string& path) {
 ReplacingFile::ReplacingFile(std::string target)
     : m_target(std::move(target)), m_temporary(temporaryPathFor(m_target)) {
     errno = 0;
-    m_file = std::fopen(m_temporary.c_str(), "wb");
+    m_file = FileApi::open(m_temporary, "wb");
     if (!m_file)
         throwErrno(m_temporary);
 }
@@ -46,7 +48,7 @@ ReplacingFile::ReplacingFile(std::string target)
 ReplacingFile::~ReplacingFile() {
     if (m_file) {
         std::fclose(m_file);
-        std::remove(m_temporary.c_str());
+        FileApi::remove(m_temporary);
     }
 }
 
@@ -73,20 +75,20 @@ void ReplacingFile::commit() {
 #endif
     std::FILE* file = std::exchange(m_file, nullptr);
     if (std::fclose(file) != 0) {
-        std::remove(m_temporary.c_str());
+        FileApi::remove(m_temporary);
         throwErrno(m_temporary);
     }
 #ifdef _WIN32
-    if (!MoveFileExW(widenFromCodePage(m_temporary).c_str(), widenFromCodePage(m_target).c_str(),
+    if (!MoveFileExW(WindowsText::widen(m_temporary).c_str(), WindowsText::widen(m_target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const auto error = GetLastError();
-        std::remove(m_temporary.c_str());
-        throw std::system_error(static_cast<int>(error), std::system_category(), m_target);
+        FileApi::remove(m_temporary);
+        WindowsText::throwWin32Error(error, m_target);
     }
 #else
     if (std::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
         const int error = errno;
-        std::remove(m_temporary.c_str());
+        FileApi::remove(m_temporary);
         throw std::system_error(error, std::generic_category(), m_target);
     }
     syncFolderOf(m_target);

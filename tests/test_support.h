@@ -11,6 +11,10 @@
 #include <memory>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 // Counts the line-file routines' yields and messages for the length of a test.
 class HookRecorder {
 public:
@@ -92,3 +96,28 @@ private:
     int m_due = 0;
     bool m_active = false;
 };
+
+#ifdef _WIN32
+inline void setAttributes(const QString& path, DWORD attributes) {
+    if (!SetFileAttributesW(
+            reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()), attributes))
+        qFatal("cannot set the attributes of %s", qPrintable(path));
+}
+
+inline DWORD attributesOf(const QString& path) {
+    return GetFileAttributesW(
+        reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()));
+}
+#endif
+
+// Writes a file the directory search must pass over: on Windows one with the hidden (or, with
+// `system` set, the system) attribute; elsewhere, where a leading dot is what hides a file,
+// the file's name is expected to start with one.
+inline void writeHiddenFile(const QString& path, bool system = false) {
+    writeBytes(path, "hidden\r\n");
+#ifdef _WIN32
+    setAttributes(path, system ? FILE_ATTRIBUTE_SYSTEM : FILE_ATTRIBUTE_HIDDEN);
+#else
+    Q_UNUSED(system);
+#endif
+}

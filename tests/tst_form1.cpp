@@ -97,6 +97,7 @@ private slots:
     void routing();
     void dragThatBeganOutsideGoesOnOverLabels();
     void pressInLabelKeepsMovesWithLabel();
+    void settingFileBesideTheProgram();
     void faceFilledAtLoad_data();
     void faceFilledAtLoad();
     void load_data();
@@ -234,26 +235,45 @@ void TestForm1::pressInLabelKeepsMovesWithLabel() {
     QVERIFY(!form.dragging());
 }
 
+// Qt names the program's folder with forward slashes; the path must reach the file routines
+// and the messages with the platform's own separator throughout.
+void TestForm1::settingFileBesideTheProgram() {
+    Form1Seams seams = Form1Seams::real();
+    seams.exitProcess = [](int) {};
+    const Form1 form(std::move(seams));
+    QCOMPARE(QString::fromStdString(form.settingPath()),
+             QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/setting.dat"));
+}
+
 void TestForm1::faceFilledAtLoad_data() {
     QTest::addColumn<QString>("locale");
+    QTest::addColumn<int>("day"); // of December 2026, at 08:05:41
     QTest::addColumn<QString>("upper");
     QTest::addColumn<QString>("lower");
-    QTest::newRow("C") << "C"
-                       << "12/08/26 Tue"
+#ifdef _WIN32
+    QTest::newRow("en-US") << "en-US" << 8 << "12/8/2026 Tue"
+                           << "8:05:41 AM";
+    // Wine writes yyyy/M/d where Windows writes yyyy/MM/dd; a two-digit day reads the same.
+    QTest::newRow("ja-JP") << "ja-JP" << 12 << "2026/12/12 Sat"
+                           << "8:05:41";
+#else
+    QTest::newRow("C") << "C" << 8 << "12/08/26 Tue"
                        << "08:05:41";
-    QTest::newRow("de_DE") << "de_DE.UTF-8"
-                           << "08.12.2026 Tue"
+    QTest::newRow("de_DE") << "de_DE.UTF-8" << 8 << "08.12.2026 Tue"
                            << "08:05:41";
+#endif
 }
 
 void TestForm1::faceFilledAtLoad() {
     QFETCH(QString, locale);
+    QFETCH(int, day);
     QFETCH(QString, upper);
     QFETCH(QString, lower);
     if (!RegionalClock(locale.toStdString()).hasRequestedLocale())
         QSKIP("locale not installed here (Debian: locales-all)");
     Harness h;
     h.locale = locale.toStdString();
+    h.now += days(day - 8);
     Form1 form(h.seams());
     form.Form_Load();
     QCOMPARE(form.label1().text(), upper);
@@ -329,21 +349,35 @@ void TestForm1::doubleClickSavesAndRestartRestores_data() {
     QTest::addColumn<QPoint>("position"); // twips, set as Left and Top
     QTest::addColumn<bool>("byPlatform"); // moved by the window manager, not by the program
     QTest::addColumn<QPoint>("saved");
-    QTest::newRow("design") << QPoint(6495, 3975) << false << QPoint(6495, 3975);
-    QTest::newRow("negative, partly off") << QPoint(-450, -30) << false << QPoint(-450, -30);
-    QTest::newRow("odd twips: whole pixels") << QPoint(1001, 7) << false << QPoint(1005, 0);
+    QTest::addColumn<QString>("programFolder"); // inside the harness's folder
+    QTest::newRow("design") << QPoint(6495, 3975) << false << QPoint(6495, 3975) << QString();
+    QTest::newRow("negative, partly off")
+        << QPoint(-450, -30) << false << QPoint(-450, -30) << QString();
+    QTest::newRow("odd twips: whole pixels")
+        << QPoint(1001, 7) << false << QPoint(1005, 0) << QString();
     QTest::newRow("moved by the window manager")
-        << QPoint(3000, 1500) << true << QPoint(3000, 1500);
+        << QPoint(3000, 1500) << true << QPoint(3000, 1500) << QString();
+    // Beyond any ANSI code page: the path must reach the file calls whole.
+    QTest::newRow("non-ASCII program folder")
+        << QPoint(1500, 900) << false << QPoint(1500, 900) << QStringLiteral("時計 Ωρα");
 }
 
 void TestForm1::doubleClickSavesAndRestartRestores() {
     QFETCH(QPoint, position);
     QFETCH(bool, byPlatform);
     QFETCH(QPoint, saved);
+    QFETCH(QString, programFolder);
     Harness h;
+    const QString folder = h.folder.filePath(programFolder);
+    QVERIFY(QDir().mkpath(folder));
+    const auto seams = [&h, &folder] {
+        Form1Seams s = h.seams();
+        s.programFolder = [&folder] { return native(folder); };
+        return s;
+    };
     QPoint client;
     {
-        Form1 form(h.seams());
+        Form1 form(seams());
         form.Form_Load();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(!frameOf(form).isNull()); // the platform's frame is in play
@@ -360,9 +394,9 @@ void TestForm1::doubleClickSavesAndRestartRestores() {
         QVERIFY(!form.isVisible());
         QVERIFY(!form.timer1Running());
     }
-    QCOMPARE(readBytes(h.setting()),
+    QCOMPARE(readBytes(folder + "/setting.dat"),
              QByteArray::number(saved.x()) + "\r\n" + QByteArray::number(saved.y()) + "\r\n");
-    Form1 again(h.seams());
+    Form1 again(seams());
     again.Form_Load();
     QCOMPARE(leftTop(again), saved);
     QCOMPARE(again.geometry().topLeft(), client);

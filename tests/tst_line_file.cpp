@@ -33,7 +33,14 @@ private slots:
     void writeIntoMissingFolderFails();
     void staleTemporaryIsReplaced();
     void entryWithCarriageReturnReadsBackAsTwo();
+    void nonAsciiFolder_data();
+    void nonAsciiFolder();
+#ifdef _WIN32
+    void contentsInTheCodePage_data();
+    void contentsInTheCodePage();
+#else
     void bytesPassThrough();
+#endif
     void otherModesTouchNothing_data();
     void otherModesTouchNothing();
     void bareNameOfExistingFileFails();
@@ -82,7 +89,10 @@ void TestLineFile::readWildcardJoinsFilesInNameOrder() {
     QTemporaryDir dir;
     writeBytes(dir.filePath("b.log"), "3\r\n4\r\n");
     writeBytes(dir.filePath("A.log"), "1\r\n2");
-    writeBytes(dir.filePath(".c.log"), "hidden\r\n");
+    writeHiddenFile(dir.filePath(".c.log"));
+#ifdef _WIN32
+    writeHiddenFile(dir.filePath("s.log"), true);
+#endif
     writeBytes(dir.filePath("d.txt"), "other\r\n");
     QVERIFY(QDir(dir.path()).mkdir("e.log"));
     LineList list;
@@ -121,9 +131,17 @@ void TestLineFile::readClearsReadOnly() {
     const QString path = dir.filePath("f.txt");
     writeBytes(path, "1\r\n");
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+#ifdef _WIN32
+    setAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+#endif
     LineList list;
     AccessLineFile(native(path), list, "S_Read", "normal");
     QVERIFY(QFile::permissions(path) & QFileDevice::WriteOwner);
+#ifdef _WIN32
+    // Windows reports FILE_ATTRIBUTE_NORMAL here; Wine keeps no archive bit and always
+    // reports it set, so only the read-only bit can be checked in both.
+    QCOMPARE(attributesOf(path) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), DWORD(0));
+#endif
 }
 
 void TestLineFile::write_data() {
@@ -161,9 +179,13 @@ void TestLineFile::writeOverLongerAndReadOnlyFiles() {
     const QString path = dir.filePath("setting.dat");
     writeBytes(path, "1\r\n2\r\n3\r\n4\r\n");
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+#ifdef _WIN32
+    QVERIFY(attributesOf(path) & FILE_ATTRIBUTE_READONLY);
+#endif
     LineList list{"7", "8"};
     AccessLineFile(native(path), list, "S_Write", "normal");
     QCOMPARE(readBytes(path), QByteArray("7\r\n8\r\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setting.dat"});
 }
 
 void TestLineFile::writeYieldsBeforeEveryEntry() {
@@ -232,6 +254,67 @@ void TestLineFile::entryWithCarriageReturnReadsBackAsTwo() {
     QCOMPARE(list, (LineList{"a", "b"}));
 }
 
+void TestLineFile::nonAsciiFolder_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("Japanese") << "時計";
+    QTest::newRow("Latin-1 letters") << "Café Übersicht";
+    QTest::newRow("Greek and Cyrillic") << "Ωρα Часы";
+    QTest::newRow("outside the BMP") << "clock 🕒";
+}
+
+// A program folder whose name the ANSI code page cannot hold must still load and save.
+void TestLineFile::nonAsciiFolder() {
+    QFETCH(QString, folder);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(folder));
+    const QString path = dir.filePath(folder + "/setting.dat");
+    const std::string setting = native(path);
+    writeBytes(path, "1\r\n2\r\n3\r\n");
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+    LineList list{"120", "345", ""};
+    AccessLineFile(setting, list, "S_Write", "normal");
+    QCOMPARE(readBytes(path), QByteArray("120\r\n345\r\n"));
+    QCOMPARE(QDir(dir.filePath(folder)).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"setting.dat"});
+    LineList back;
+    AccessLineFile(setting, back, "S_Read", "normal");
+    QCOMPARE(back, (LineList{"120", "345"}));
+    LineList wild;
+    AccessLineFile(native(dir.filePath(folder + "/SETTING.*")), wild, "S_Read_First", "normal");
+    QCOMPARE(wild, LineList{"120"});
+}
+
+#ifdef _WIN32
+void TestLineFile::contentsInTheCodePage_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QByteArray>("line"); // in code page 1252
+    QTest::addColumn<QString>("readBack");
+    QTest::newRow("ASCII") << "120" << QByteArray("120") << "120";
+    QTest::newRow("Latin-1 letters") << "Café Übersicht"
+                                     << QByteArray("Caf\xE9 \xDC"
+                                                   "bersicht")
+                                     << "Café Übersicht";
+    QTest::newRow("Euro sign") << "5 €" << QByteArray("5 \x80") << "5 €";
+    QTest::newRow("not in the code page") << "時計" << QByteArray("??") << "??";
+}
+
+// The files stay in the ANSI code page, as other programs of the system expect them.
+void TestLineFile::contentsInTheCodePage() {
+    QFETCH(QString, entry);
+    QFETCH(QByteArray, line);
+    QFETCH(QString, readBack);
+    if (GetACP() != 1252)
+        QSKIP("the expected bytes are those of code page 1252");
+    QTemporaryDir dir;
+    const QString path = dir.filePath("o");
+    LineList list{entry.toStdString()};
+    AccessLineFile(native(path), list, "S_Write", "normal");
+    QCOMPARE(readBytes(path), line + "\r\n");
+    LineList back;
+    AccessLineFile(native(path), back, "S_Read", "normal");
+    QCOMPARE(QString::fromStdString(back.front()), readBack);
+}
+#else
 void TestLineFile::bytesPassThrough() {
     QTemporaryDir dir;
     std::string every;
@@ -245,6 +328,7 @@ void TestLineFile::bytesPassThrough() {
     AccessLineFile(native(dir.filePath("o")), back, "S_Read", "normal");
     QCOMPARE(back, written);
 }
+#endif
 
 void TestLineFile::otherModesTouchNothing_data() {
     QTest::addColumn<QString>("mode");

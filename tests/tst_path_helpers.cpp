@@ -4,7 +4,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
 #include <stdexcept>
+#include <system_error>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 using namespace MyFunction_Lv01;
 using Strings = std::vector<std::string>;
@@ -27,6 +33,7 @@ private slots:
     void compactListOnListWithoutEntriesFails();
     void checkFileExists_data();
     void checkFileExists();
+    void searchErrorsReachTheCaller();
     void checkFileExistsMessageOnlyForOn_data();
     void checkFileExistsMessageOnlyForOn();
 };
@@ -174,6 +181,14 @@ void TestPathHelpers::checkFileExists_data() {
                                   << "ERROR";
     QTest::newRow("hidden file") << ".hidden"
                                  << "ERROR";
+#ifdef _WIN32
+    QTest::newRow("system file") << ".system"
+                                 << "ERROR";
+    QTest::newRow("wildcard over system only") << ".sys*"
+                                               << "ERROR";
+    QTest::newRow("case of a non-ASCII letter does not matter") << "ÉTÉ.TXT"
+                                                                << "OK";
+#endif
     QTest::newRow("folder without trailing separator") << "folder"
                                                        << "ERROR";
     QTest::newRow("star matches") << "*.dat"
@@ -186,10 +201,18 @@ void TestPathHelpers::checkFileExists_data() {
                                                << "ERROR";
     QTest::newRow("missing folder") << "nowhere/setting.dat"
                                     << "ERROR";
+    QTest::newRow("non-ASCII folder") << "時計/setting.dat"
+                                      << "OK";
+    QTest::newRow("non-ASCII name by wildcard") << "時計/名*"
+                                                << "OK";
+    QTest::newRow("missing non-ASCII name") << "時計/名前.txt"
+                                            << "ERROR";
+#ifndef _WIN32
     QTest::newRow("dangling link") << "dangling"
                                    << "ERROR";
     QTest::newRow("link to a file") << "link.dat"
                                     << "OK";
+#endif
 }
 
 void TestPathHelpers::checkFileExists() {
@@ -197,12 +220,42 @@ void TestPathHelpers::checkFileExists() {
     QFETCH(QString, answer);
     QTemporaryDir dir;
     writeBytes(dir.filePath("setting.dat"), "1\r\n");
-    writeBytes(dir.filePath(".hidden"), "1\r\n");
+    writeHiddenFile(dir.filePath(".hidden"));
     QVERIFY(QDir(dir.path()).mkdir("folder"));
+    QVERIFY(QDir(dir.path()).mkdir("時計"));
+    writeBytes(dir.filePath("時計/setting.dat"), "1\r\n");
+    writeBytes(dir.filePath("時計/名前.dat"), "1\r\n");
+#ifdef _WIN32
+    writeHiddenFile(dir.filePath(".system"), true);
+    writeBytes(dir.filePath("été.txt"), "1\r\n");
+#else
     QVERIFY(QFile::link(dir.filePath("nothing-here"), dir.filePath("dangling")));
     QVERIFY(QFile::link(dir.filePath("setting.dat"), dir.filePath("link.dat")));
+#endif
     HookRecorder hooks;
     QCOMPARE(QString::fromStdString(CheckFileExists(native(dir.filePath(pattern)), "OFF")), answer);
+    QCOMPARE(hooks.messages, 0);
+}
+
+// Only a missing file or folder counts as "no file"; any other failure of the search is the
+// caller's to handle.
+void TestPathHelpers::searchErrorsReachTheCaller() {
+    QTemporaryDir dir;
+    writeBytes(dir.filePath("setting.dat"), "1\r\n");
+    HookRecorder hooks;
+#ifdef _WIN32
+    // Wildcards belong in the last component only: the search refuses the name.
+    QVERIFY_THROWS_EXCEPTION(std::system_error,
+                             CheckFileExists(native(dir.filePath("*/setting.dat")), "ON"));
+#else
+    if (geteuid() == 0)
+        QSKIP("the superuser lists every folder");
+    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QVERIFY_THROWS_EXCEPTION(std::filesystem::filesystem_error,
+                             CheckFileExists(native(dir.filePath("setting.dat")), "ON"));
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+#endif
     QCOMPARE(hooks.messages, 0);
 }
 

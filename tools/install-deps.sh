@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
-# Installs the Debian packages a task needs, only those missing: run | test | bench.
+# Installs the Debian packages a task needs, only those missing:
+# run | test | bench | windows | qt-source.
 set -euo pipefail
 
 build=(cmake make g++ pkg-config qt6-base-dev libxcb1-dev)
+# Cross-building for Windows and running the result under Wine, on Xvfb for the end-to-end check.
+windows=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools xz-utils qt6-base-dev
+    qt6-base-dev-tools wine wine64 fonts-wine fonts-dejavu-core xvfb xdotool util-linux)
 case "${1:-run}" in
 run) packages=("${build[@]}") ;;
-test) packages=("${build[@]}" xvfb xdotool x11-utils imagemagick openbox icewm fluxbox metacity locales-all clang libclang-rt-14-dev) ;;
+test) packages=("${build[@]}" xvfb xdotool x11-utils imagemagick openbox icewm fluxbox metacity locales-all
+    clang libclang-rt-14-dev "${windows[@]}") ;;
 bench) packages=("${build[@]}" xvfb xdotool x11-apps x11-utils valgrind libxcb1-dev libxcb-damage0-dev) ;;
-*) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+windows) packages=("${windows[@]}") ;;
+qt-source) packages=("${windows[@]}" gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    mingw-w64-x86-64-dev perl python3 dpkg-dev patch) ;;
+*) echo "usage: $0 run|test|bench|windows|qt-source" >&2; exit 2 ;;
 esac
 
 missing=()
