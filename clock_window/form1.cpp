@@ -6,6 +6,7 @@
 #include "my_function_lv01.h"
 #include "my_function_lv02.h"
 #include "position_file.h"
+#include "setting_location.h"
 #include "twips.h"
 
 #include <QCoreApplication>
@@ -53,12 +54,20 @@ ClockLabel* makeLabel(const LabelDesign& design, QWidget* parent) {
     return label;
 }
 
+// Installed where the user cannot write, the program keeps setting.dat in a per-user folder.
+SettingLocation::Places settingPlaces(const Form1Seams& seams) {
+    return {seams.programFolder(), seams.perUserFolder(), seams.canCreateFileIn,
+            SettingLocation::MakeFolder};
+}
+
 } // namespace
 
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
     seams.clock = [] { return std::chrono::system_clock::now(); };
     seams.programFolder = [] { return QCoreApplication::applicationDirPath().toStdString(); };
+    seams.perUserFolder = SettingLocation::PerUserFolder;
+    seams.canCreateFileIn = SettingLocation::CanCreateFileIn;
     seams.screenRects = [] {
         QList<QRect> rects;
         for (const QScreen* screen : QGuiApplication::screens())
@@ -103,10 +112,6 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
 
 Form1::~Form1() = default;
 
-std::string Form1::settingPath() const {
-    return MyFunction_Lv01::JoinPath(m_seams.programFolder(), PositionFile::kFileName);
-}
-
 void Form1::setLeft(float twips) {
     m_left = twips;
     move(Twips::toPixels(m_left), Twips::toPixels(m_top));
@@ -120,7 +125,7 @@ void Form1::setTop(float twips) {
 void Form1::Form_Load() {
     show();
     m_loading = true;
-    applySavedPosition(settingPath());
+    applySavedPosition(SettingLocation::PathToRead(settingPlaces(m_seams)));
     m_loading = false;
     SwingCount = 0;
     HomeTop1 = Twips::roundToInt16(Label1->Top());
@@ -172,7 +177,7 @@ void Form1::Form_DblClick() {
     // Window positions always fit; the fallback only keeps a broken platform value harmless.
     LineList lines = PositionFile::PositionLines(
         {Twips::roundToInt32(m_left).value_or(0), Twips::roundToInt32(m_top).value_or(0)});
-    const std::string path = settingPath();
+    const std::string path = SettingLocation::PathToWrite(settingPlaces(m_seams));
     try {
         MyFunction_Lv02::AccessLineFile(path, lines, "S_Write", "normal");
     } catch (const std::exception& error) {

@@ -11,6 +11,7 @@
 #include "windows_text.h"
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace DirSearch {
@@ -131,8 +132,13 @@ std::vector<std::string> FindOrdinaryFiles(const std::string& pattern) {
 
 void SetAttributesNormal(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || ::chmod(path.c_str(), info.st_mode | S_IWUSR) != 0)
-        throw std::system_error(errno, std::generic_category(), path);
+    if (::stat(path.c_str(), &info) == 0 && ::chmod(path.c_str(), info.st_mode | S_IWUSR) == 0)
+        return;
+    // Another user's file, such as one root left beside a system install, keeps its mode: it
+    // can still be read, and a save never writes into it but renames a new file over it.
+    if (errno == EPERM && info.st_uid != ::geteuid())
+        return;
+    throw std::system_error(errno, std::generic_category(), path);
 }
 
 #endif

@@ -32,9 +32,12 @@ system_clock::time_point tuesdayMorning() {
            milliseconds{400};
 }
 
-// A program folder, a fixed clock, one screen, and an exit that only takes notes.
+// A program folder, a per-user folder, a fixed clock, one screen, and an exit that only takes
+// notes.
 struct Harness {
     QTemporaryDir folder;
+    QTemporaryDir home;
+    bool programWritable = true; // as root every folder is, so the test says
     system_clock::time_point now = tuesdayMorning();
     QList<QRect> screens{QRect(0, 0, 1920, 1080)};
     QStringList errors;
@@ -46,12 +49,16 @@ struct Harness {
         s.clock = [this] { return now; };
         s.timeLocale = locale;
         s.programFolder = [this] { return native(folder.path()); };
+        s.perUserFolder = [this] { return native(perUserFolder()); };
+        s.canCreateFileIn = [this](const std::string&) { return programWritable; };
         s.screenRects = [this] { return screens; };
         s.showSaveError = [this](const QString& text) { errors << text; };
         s.exitProcess = [this](int status) { exits << status; };
         return s;
     }
     QString setting() const { return folder.filePath("setting.dat"); }
+    QString perUserFolder() const { return home.filePath("config/Velomire -KORUVA!-"); }
+    QString perUserSetting() const { return perUserFolder() + "/setting.dat"; }
 };
 
 QPoint px(double xTwips, double yTwips) {
@@ -86,6 +93,8 @@ private slots:
     void doubleClickSavesAndRestartRestores();
     void doubleClickDuringLoadIsIgnored();
     void secondDoubleClickDuringSaveIsIgnored();
+    void twoClocksSavingAtOnce_data();
+    void twoClocksSavingAtOnce();
     void moveDuringLoadKeepsHome();
     void failedSaveIsReported_data();
     void failedSaveIsReported();
@@ -303,14 +312,35 @@ void TestForm1::unreadableFileStillStarts() {
 
 void TestForm1::doubleClickSavesAndRestartRestores_data() {
     QTest::addColumn<QPoint>("position");
-    QTest::newRow("design") << QPoint(6495, 3975);
-    QTest::newRow("negative, partly off") << QPoint(-450, -30);
-    QTest::newRow("odd twips") << QPoint(1001, 7);
+    QTest::addColumn<bool>("programWritable");
+    QTest::addColumn<QByteArray>("beside"); // a file already beside the program, if not empty
+    QTest::addColumn<QString>("savedTo");   // beside or per-user
+    QTest::addColumn<QPoint>("restored");
+    QTest::newRow("design") << QPoint(6495, 3975) << true << QByteArray() << "beside"
+                            << QPoint(6495, 3975);
+    QTest::newRow("negative, partly off")
+        << QPoint(-450, -30) << true << QByteArray() << "beside" << QPoint(-450, -30);
+    QTest::newRow("odd twips") << QPoint(1001, 7) << true << QByteArray() << "beside"
+                               << QPoint(1001, 7);
+    QTest::newRow("writable program folder replaces the file beside")
+        << QPoint(1001, 7) << true << QByteArray("1500\r\n3000\r\n") << "beside" << QPoint(1001, 7);
+    QTest::newRow("read-only program folder")
+        << QPoint(1001, 7) << false << QByteArray() << "per-user" << QPoint(1001, 7);
+    QTest::newRow("file beside wins over the per-user one")
+        << QPoint(1001, 7) << false << QByteArray("1500\r\n3000\r\n") << "per-user"
+        << QPoint(1500, 3000);
 }
 
 void TestForm1::doubleClickSavesAndRestartRestores() {
     QFETCH(QPoint, position);
+    QFETCH(bool, programWritable);
+    QFETCH(QByteArray, beside);
+    QFETCH(QString, savedTo);
+    QFETCH(QPoint, restored);
     Harness h;
+    h.programWritable = programWritable;
+    if (!beside.isEmpty())
+        writeBytes(h.setting(), beside);
     {
         Form1 form(h.seams());
         form.Form_Load();
@@ -321,11 +351,18 @@ void TestForm1::doubleClickSavesAndRestartRestores() {
         QVERIFY(!form.isVisible());
         QVERIFY(!form.timer1Running());
     }
-    QCOMPARE(readBytes(h.setting()),
-             QByteArray::number(position.x()) + "\r\n" + QByteArray::number(position.y()) + "\r\n");
+    const QByteArray saved =
+        QByteArray::number(position.x()) + "\r\n" + QByteArray::number(position.y()) + "\r\n";
+    if (savedTo == "beside") {
+        QCOMPARE(readBytes(h.setting()), saved);
+        QVERIFY(!QFileInfo::exists(h.perUserFolder()));
+    } else {
+        QCOMPARE(readBytes(h.perUserSetting()), saved);
+        QCOMPARE(readBytes(h.setting()), beside.isEmpty() ? QByteArray("<missing>") : beside);
+    }
     Form1 again(h.seams());
     again.Form_Load();
-    QCOMPARE(QPoint(int(again.Left()), int(again.Top())), position);
+    QCOMPARE(QPoint(int(again.Left()), int(again.Top())), restored);
 }
 
 void TestForm1::doubleClickDuringLoadIsIgnored() {
@@ -353,6 +390,46 @@ void TestForm1::secondDoubleClickDuringSaveIsIgnored() {
     QCOMPARE(readBytes(h.setting()), QByteArray("6000\r\n45\r\n"));
 }
 
+void TestForm1::twoClocksSavingAtOnce_data() {
+    QTest::addColumn<bool>("programWritable");
+    QTest::newRow("beside the program") << true;
+    QTest::newRow("in the per-user folder") << false;
+}
+
+// Two clocks started from the same folder, the second saving in the middle of the first's
+// write: each save has its own temporary, so both succeed and the file holds one whole position.
+void TestForm1::twoClocksSavingAtOnce() {
+    QFETCH(bool, programWritable);
+    Harness h;
+    h.programWritable = programWritable;
+    Harness second;
+    Form1Seams secondSeams = h.seams();
+    secondSeams.exitProcess = [&second](int status) { second.exits << status; };
+    secondSeams.showSaveError = [&second](const QString& text) { second.errors << text; };
+    Form1 first(h.seams()), other(std::move(secondSeams));
+    first.setLeft(6000);
+    first.setTop(45);
+    other.setLeft(-450);
+    other.setTop(-30);
+    HookRecorder hooks;
+    bool interrupted = false;
+    // Yields 1 to 5 compact the list, 6 and 7 come before its two lines: after the first line.
+    hooks.onYield = [&](int yield) {
+        if (yield == 7 && !interrupted) {
+            interrupted = true;
+            other.Form_DblClick();
+        }
+    };
+    first.Form_DblClick();
+    QVERIFY(interrupted);
+    QCOMPARE(second.exits, QList<int>{0});
+    QCOMPARE(h.exits, QList<int>{0});
+    QCOMPARE(h.errors + second.errors, QStringList{});
+    const QString folder = programWritable ? h.folder.path() : h.perUserFolder();
+    QCOMPARE(readBytes(folder + "/setting.dat"), QByteArray("6000\r\n45\r\n"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"setting.dat"});
+}
+
 void TestForm1::moveDuringLoadKeepsHome() {
     Harness h;
     writeBytes(h.setting(), "100\r\n200\r\n");
@@ -373,6 +450,7 @@ void TestForm1::failedSaveIsReported_data() {
     QTest::newRow("folder named like the file") << "folder";
     QTest::newRow("program folder gone") << "gone";
     QTest::newRow("write fails half way") << "interrupted";
+    QTest::newRow("neither program nor per-user folder writable") << "neither";
 }
 
 void TestForm1::failedSaveIsReported() {
@@ -383,8 +461,14 @@ void TestForm1::failedSaveIsReported() {
         QVERIFY(QDir(h.folder.path()).mkdir("setting.dat"));
     if (how == "gone")
         seams.programFolder = [&h] { return native(h.folder.filePath("gone")); };
-    if (how == "interrupted")
+    if (how == "interrupted" || how == "neither")
         writeBytes(h.setting(), "100\r\n200\r\n");
+    if (how == "neither") {
+        // A file where the per-user folder's parent should be: no one can create it, not even
+        // root.
+        writeBytes(h.home.filePath("config"), "not a folder");
+        h.programWritable = false;
+    }
     Form1 form(std::move(seams));
     form.Form_Load();
     HookRecorder hooks;
@@ -401,6 +485,13 @@ void TestForm1::failedSaveIsReported() {
         QVERIFY2(h.errors.front().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))),
                  qPrintable(h.errors.front()));
         QCOMPARE(readBytes(h.setting()), QByteArray("100\r\n200\r\n"));
+    }
+    if (how == "neither") {
+        QVERIFY2(h.errors.front().contains(h.perUserSetting()), qPrintable(h.errors.front()));
+        QCOMPARE(readBytes(h.setting()), QByteArray("100\r\n200\r\n"));
+        QCOMPARE(readBytes(h.home.filePath("config")), QByteArray("not a folder"));
+        QCOMPARE(QDir(h.folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"setting.dat"});
     }
 }
 
