@@ -13,6 +13,8 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
+# Where setting.dat goes when the program folder is not writable: ours, never the user's own.
+export XDG_CONFIG_HOME="$WORK/config"
 
 fail() {
     echo "FAIL: $*" >&2
