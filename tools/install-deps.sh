@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages a task needs, only those missing: run | test | bench.
+# Installs the Debian packages a task needs, only those missing: run | test | bench | package.
 set -euo pipefail
 
 build=(cmake make g++ qt6-base-dev)
+package=(dpkg-dev file desktop-file-utils appstream)
 case "${1:-run}" in
 run) packages=("${build[@]}") ;;
-test) packages=("${build[@]}" xvfb xdotool locales-all clang libclang-rt-14-dev) ;;
+test) packages=("${build[@]}" xvfb xdotool x11-utils locales-all clang libclang-rt-14-dev "${package[@]}") ;;
 bench) packages=("${build[@]}" xvfb xdotool x11-apps x11-utils valgrind libxcb1-dev libxcb-damage0-dev) ;;
-*) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+package) packages=("${build[@]}" "${package[@]}") ;;
+*) echo "usage: $0 run|test|bench|package" >&2; exit 2 ;;
 esac
 
 missing=()
