@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the suite (widget tests on the
-# offscreen platform, end-to-end tests under an Xvfb of their own), the same suite built with
+# offscreen platform, end-to-end tests under an Xvfb of their own), the Debian package installed
+# and run as an ordinary user (as root only, which CI is), the same suite built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for FUZZ_SECONDS
 # (60 unless set) from its committed corpus.
 set -euo pipefail
@@ -13,6 +14,14 @@ echo "== test suite"
 cmake --preset default -DBUILD_TESTING=ON >/dev/null
 cmake --build --preset default -j"$jobs"
 ctest --preset default -j"$jobs"
+
+echo "== Debian package: validated, installed as root, run as an ordinary user"
+if [ "$(id -u)" -eq 0 ]; then
+    deb=$(tools/make-package.sh | tail -n 1)
+    tests/e2e/installed_package.sh "$deb"
+else
+    echo "skipped: it installs the package system-wide, so it runs as root (as CI does)"
+fi
 
 echo "== test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null
