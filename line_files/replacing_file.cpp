@@ -41,8 +41,7 @@ void syncFolderOf(const std::string& path) {
 // A save holds a lock on its temporary from creation to rename, and the kernel drops it when
 // the process dies: a temporary nobody holds is a killed save's and can go.
 void removeStaleTemporaries(const std::string& prefix) {
-    const auto cut = prefix.find_last_of('/');
-    const std::string start = cut == std::string::npos ? prefix : prefix.substr(cut + 1);
+    const std::string start = std::filesystem::path(prefix).filename().string();
     std::error_code ec;
     std::filesystem::directory_iterator entries(folderOf(prefix), ec);
     for (; !ec && entries != std::filesystem::directory_iterator(); entries.increment(ec)) {
@@ -52,8 +51,8 @@ void removeStaleTemporaries(const std::string& prefix) {
         const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
             continue;
-        struct stat held {
-        }, named{};
+        struct stat held {};
+        struct stat named {};
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
             ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
             held.st_ino == named.st_ino)
@@ -78,6 +77,8 @@ std::FILE* openOwnTemporary(const std::string& prefix, std::string& path) {
             throwErrno(path);
         }
         // A cleaning save may have taken it for a stale one between the open and the lock.
+        // Where the file system has no locks the save goes on unlocked, and then no cleaning
+        // save ever takes a temporary.
         struct stat info {};
         if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &info) == 0 && info.st_nlink == 0) {
             ::close(fd);
