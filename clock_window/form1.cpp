@@ -8,6 +8,7 @@
 #include "my_function_lv02.h"
 #include "position_file.h"
 #include "second_ticker.h"
+#include "setting_location.h"
 #include "twips.h"
 
 #include <QCoreApplication>
@@ -66,6 +67,12 @@ ClockLabel* makeLabel(const LabelDesign& design, QWidget* parent) {
     return label;
 }
 
+// Installed where the user cannot write, the program keeps setting.dat in a per-user folder.
+SettingLocation::Places settingPlaces(const Form1Seams& seams) {
+    return {seams.programFolder(), seams.perUserFolder(), seams.canCreateFileIn,
+            SettingLocation::MakeFolder};
+}
+
 } // namespace
 
 Form1Seams Form1Seams::real() {
@@ -75,6 +82,8 @@ Form1Seams Form1Seams::real() {
     seams.programFolder = [] {
         return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
     };
+    seams.perUserFolder = SettingLocation::PerUserFolder;
+    seams.canCreateFileIn = SettingLocation::CanCreateFileIn;
     seams.screenRects = [] {
         QList<QRect> rects;
         for (const QScreen* screen : QGuiApplication::screens())
@@ -119,10 +128,6 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
 
 Form1::~Form1() = default;
 
-std::string Form1::settingPath() const {
-    return MyFunction_Lv01::JoinPath(m_seams.programFolder(), PositionFile::kFileName);
-}
-
 float Form1::Left() const {
     return static_cast<float>(Twips::fromPixels(frameTopLeft().x()));
 }
@@ -160,7 +165,7 @@ void Form1::moveFrameTo(const QPoint& topLeft) {
 // is asked of the window manager before the window is mapped.
 void Form1::Form_Load() {
     m_loading = true;
-    if (const auto position = savedPosition(settingPath()))
+    if (const auto position = savedPosition(SettingLocation::PathToRead(settingPlaces(m_seams))))
         placeAt(*position);
     m_loading = false;
     show();
@@ -193,9 +198,8 @@ void Form1::placeAt(const PositionFile::Position& position) {
     const QMargins frame = m_seams.frameOfUnmapped
                                ? m_seams.frameOfUnmapped(windowHandle(), [this] { show(); })
                                : QMargins();
-    const QPoint client =
-        QPoint(Twips::toPixels(position.left), Twips::toPixels(position.top)) +
-        QPoint(frame.left(), frame.top());
+    const QPoint client = QPoint(Twips::toPixels(position.left), Twips::toPixels(position.top)) +
+                          QPoint(frame.left(), frame.top());
     if (!clientAreaOnSomeScreen(QRect(client, size()))) {
         std::fprintf(stderr,
                      "KORUVA!: the saved position lies off every screen; starting at the design "
@@ -220,7 +224,7 @@ void Form1::Form_DblClick() {
     // Window positions always fit; the fallback only keeps a broken platform value harmless.
     LineList lines = PositionFile::PositionLines(
         {Twips::roundToInt32(Left()).value_or(0), Twips::roundToInt32(Top()).value_or(0)});
-    const std::string path = settingPath();
+    const std::string path = SettingLocation::PathToWrite(settingPlaces(m_seams));
     try {
         MyFunction_Lv02::AccessLineFile(path, lines, "S_Write", "normal");
     } catch (const std::exception& error) {

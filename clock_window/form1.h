@@ -25,6 +25,8 @@ struct Form1Seams {
     std::function<std::chrono::system_clock::time_point()> clock;
     std::string timeLocale; // empty: the user's regional settings
     std::function<std::string()> programFolder;
+    std::function<std::string()> perUserFolder;
+    std::function<bool(const std::string& folder)> canCreateFileIn;
     std::function<QList<QRect>()> screenRects;
     std::function<void(const QString& text)> showSaveError;
     std::function<void(int status)> exitProcess;
@@ -68,7 +70,6 @@ public:
     std::int16_t swingCount() const { return SwingCount; }
     std::int16_t homeTop1() const { return HomeTop1; }
     bool dragging() const { return Dragging != 0; }
-    std::string settingPath() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -11,6 +11,7 @@
 #include "windows_text.h"
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace DirSearch {
@@ -140,8 +141,16 @@ std::vector<std::string> FindOrdinaryFiles(const std::string& pattern) {
 
 void SetAttributesNormal(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || ::chmod(path.c_str(), info.st_mode | S_IWUSR) != 0)
+    if (::stat(path.c_str(), &info) != 0)
         throw std::system_error(errno, std::generic_category(), path);
+    if ((info.st_mode & S_IWUSR) != 0 || ::chmod(path.c_str(), info.st_mode | S_IWUSR) == 0)
+        return;
+    // Another user's file, such as one root left beside a system install, or one on a read-only
+    // file system keeps its mode: it can still be read, and a save never writes into it but
+    // renames a new file over it.
+    if ((errno == EPERM && info.st_uid != ::geteuid()) || errno == EROFS)
+        return;
+    throw std::system_error(errno, std::generic_category(), path);
 }
 
 #endif

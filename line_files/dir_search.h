@@ -18,7 +18,8 @@ std::vector<std::string> FindOrdinaryFiles(const std::string& pattern);
 bool MatchesWildcard(std::string_view pattern, std::string_view name);
 
 // Clears the read-only state of a file: FILE_ATTRIBUTE_NORMAL on Windows, the owner's write
-// permission elsewhere. Throws std::system_error on failure.
+// permission elsewhere, where another user's file or one on a read-only file system is left as
+// it is. Throws std::system_error on failure.
 void SetAttributesNormal(const std::string& path);
 
 } // namespace DirSearch

@@ -18,8 +18,11 @@ public:
     // Flushes to disk and renames over the target. Throws std::system_error on any failure.
     void commit();
 
-    // The fixed name of the temporary: a stale one left by a kill is overwritten next time.
-    static std::string temporaryPathFor(const std::string& target);
+    // Where the temporaries of a target start. Each save has its own, named by this and a
+    // unique ending, so two saving at once never write into each other's; the next save
+    // removes the ones killed saves left, never one a live save still holds. On Windows this
+    // is still the one fixed name of every save.
+    static std::string temporaryPrefixFor(const std::string& target);
 
 private:
     std::string m_target;

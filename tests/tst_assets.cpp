@@ -31,7 +31,10 @@ private slots:
     void iconHeader_data();
     void iconHeader();
     void programCarriesTheCommittedFiles();
+    void generatorRemakesTheCommittedFiles_data();
     void generatorRemakesTheCommittedFiles();
+    void desktopIcons_data();
+    void desktopIcons();
     void pictureEdges();
 
 private:
@@ -108,11 +111,45 @@ void TestAssets::programCarriesTheCommittedFiles() {
     QCOMPARE(qAlpha(icon.pixel(24, 24)), 255);
 }
 
+void TestAssets::generatorRemakesTheCommittedFiles_data() {
+    QTest::addColumn<QString>("name");
+    for (const char* name : {"face.bmp", "icon.ico", "icon-48.png", "icon-128.png"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
 void TestAssets::generatorRemakesTheCommittedFiles() {
+    QFETCH(QString, name);
     QTemporaryDir out;
     QCOMPARE(QProcess::execute(QStringLiteral(MAKE_ASSETS), {out.path()}), 0);
-    QCOMPARE(fileBytes(out.filePath("face.bmp")), fileBytes(m_assets + "/face.bmp"));
-    QCOMPARE(fileBytes(out.filePath("icon.ico")), fileBytes(m_assets + "/icon.ico"));
+    const QByteArray committed = fileBytes(m_assets + "/" + name);
+    QVERIFY(!committed.isEmpty());
+    QCOMPARE(fileBytes(out.filePath(name)), committed);
+}
+
+void TestAssets::desktopIcons_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("size");
+    QTest::newRow("48, for the menu") << "icon-48.png" << 48;
+    QTest::newRow("128, for software centres") << "icon-128.png" << 128;
+}
+
+void TestAssets::desktopIcons() {
+    QFETCH(QString, name);
+    QFETCH(int, size);
+    const QImage icon(m_assets + "/" + name);
+    QCOMPARE(icon.size(), QSize(size, size));
+    QVERIFY(icon.hasAlphaChannel());
+    QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(icon.pixel(size - 1, size - 1)), 0);
+    QCOMPARE(qAlpha(icon.pixel(size / 2, size / 2)), 255);
+    if (size != 48) {
+        // The wheel's hub in full colour, not the window icon's 256-colour approximation.
+        QCOMPARE(icon.pixel(size / 2, size / 2), qRgb(250, 210, 80));
+    } else {
+        // The window icon's very pixels.
+        const QImage window = QImage(":/icon.ico").convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(icon.convertToFormat(QImage::Format_ARGB32), window);
+    }
 }
 
 void TestAssets::pictureEdges() {

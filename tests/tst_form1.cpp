@@ -33,9 +33,13 @@ system_clock::time_point tuesdayMorning() {
            milliseconds{400};
 }
 
-// A program folder, a fixed clock, one screen, and an exit that only takes notes.
+// A program folder, a per-user folder, a fixed clock, one screen, and an exit that only takes
+// notes.
 struct Harness {
     QTemporaryDir folder;
+    QTemporaryDir home;
+    bool programWritable = true; // as root every folder is, so the test says
+    QString programSubfolder;    // the program's folder inside `folder`, if not `folder` itself
     system_clock::time_point now = tuesdayMorning();
     QList<QRect> screens{QRect(0, 0, 1920, 1080)};
     QStringList errors;
@@ -48,7 +52,9 @@ struct Harness {
         Form1Seams s;
         s.clock = [this] { return now; };
         s.timeLocale = locale;
-        s.programFolder = [this] { return native(folder.path()); };
+        s.programFolder = [this] { return native(programFolder()); };
+        s.perUserFolder = [this] { return native(perUserFolder()); };
+        s.canCreateFileIn = [this](const std::string&) { return programWritable; };
         s.screenRects = [this] { return screens; };
         s.showSaveError = [this](const QString& text) { errors << text; };
         s.exitProcess = [this](int status) { exits << status; };
@@ -58,7 +64,10 @@ struct Harness {
         s.timer2 = SteppedTicker::factory(20, timer2);
         return s;
     }
-    QString setting() const { return folder.filePath("setting.dat"); }
+    QString programFolder() const { return folder.filePath(programSubfolder); }
+    QString setting() const { return programFolder() + "/setting.dat"; }
+    QString perUserFolder() const { return home.filePath("config/Velomire -KORUVA!-"); }
+    QString perUserSetting() const { return perUserFolder() + "/setting.dat"; }
 };
 
 QPoint px(double xTwips, double yTwips) {
@@ -107,6 +116,8 @@ private slots:
     void doubleClickSavesAndRestartRestores();
     void doubleClickDuringLoadIsIgnored();
     void secondDoubleClickDuringSaveIsIgnored();
+    void twoClocksSavingAtOnce_data();
+    void twoClocksSavingAtOnce();
     void moveDuringLoadKeepsHome();
     void failedSaveIsReported_data();
     void failedSaveIsReported();
@@ -238,11 +249,8 @@ void TestForm1::pressInLabelKeepsMovesWithLabel() {
 // Qt names the program's folder with forward slashes; the path must reach the file routines
 // and the messages with the platform's own separator throughout.
 void TestForm1::settingFileBesideTheProgram() {
-    Form1Seams seams = Form1Seams::real();
-    seams.exitProcess = [](int) {};
-    const Form1 form(std::move(seams));
-    QCOMPARE(QString::fromStdString(form.settingPath()),
-             QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/setting.dat"));
+    QCOMPARE(QString::fromStdString(Form1Seams::real().programFolder()),
+             QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
 }
 
 void TestForm1::faceFilledAtLoad_data() {
@@ -346,38 +354,57 @@ void TestForm1::unreadableFileStillStarts() {
 }
 
 void TestForm1::doubleClickSavesAndRestartRestores_data() {
-    QTest::addColumn<QPoint>("position"); // twips, set as Left and Top
-    QTest::addColumn<bool>("byPlatform"); // moved by the window manager, not by the program
-    QTest::addColumn<QPoint>("saved");
+    QTest::addColumn<QPoint>("position");       // twips, set as Left and Top
+    QTest::addColumn<bool>("byPlatform");       // moved by the window manager, not by the program
     QTest::addColumn<QString>("programFolder"); // inside the harness's folder
-    QTest::newRow("design") << QPoint(6495, 3975) << false << QPoint(6495, 3975) << QString();
+    QTest::addColumn<bool>("programWritable");
+    QTest::addColumn<QByteArray>("beside"); // a file already beside the program, if not empty
+    QTest::addColumn<QString>("savedTo");   // beside or per-user
+    QTest::addColumn<QPoint>("saved");
+    QTest::addColumn<QPoint>("restored");
+    const QPoint odd(1001, 7), oddOnPixels(1005, 0);
+    QTest::newRow("design") << QPoint(6495, 3975) << false << QString() << true << QByteArray()
+                            << "beside" << QPoint(6495, 3975) << QPoint(6495, 3975);
     QTest::newRow("negative, partly off")
-        << QPoint(-450, -30) << false << QPoint(-450, -30) << QString();
-    QTest::newRow("odd twips: whole pixels")
-        << QPoint(1001, 7) << false << QPoint(1005, 0) << QString();
+        << QPoint(-450, -30) << false << QString() << true << QByteArray() << "beside"
+        << QPoint(-450, -30) << QPoint(-450, -30);
+    QTest::newRow("odd twips: whole pixels") << odd << false << QString() << true << QByteArray()
+                                             << "beside" << oddOnPixels << oddOnPixels;
     QTest::newRow("moved by the window manager")
-        << QPoint(3000, 1500) << true << QPoint(3000, 1500) << QString();
+        << QPoint(3000, 1500) << true << QString() << true << QByteArray() << "beside"
+        << QPoint(3000, 1500) << QPoint(3000, 1500);
     // Beyond any ANSI code page: the path must reach the file calls whole.
     QTest::newRow("non-ASCII program folder")
-        << QPoint(1500, 900) << false << QPoint(1500, 900) << QStringLiteral("時計 Ωρα");
+        << QPoint(1500, 900) << false << QStringLiteral("時計 Ωρα") << true << QByteArray()
+        << "beside" << QPoint(1500, 900) << QPoint(1500, 900);
+    QTest::newRow("writable program folder replaces the file beside")
+        << odd << false << QString() << true << QByteArray("1500\r\n3000\r\n") << "beside"
+        << oddOnPixels << oddOnPixels;
+    QTest::newRow("read-only program folder") << odd << false << QString() << false << QByteArray()
+                                              << "per-user" << oddOnPixels << oddOnPixels;
+    QTest::newRow("file beside wins over the per-user one")
+        << odd << false << QString() << false << QByteArray("1500\r\n3000\r\n") << "per-user"
+        << oddOnPixels << QPoint(1500, 3000);
 }
 
 void TestForm1::doubleClickSavesAndRestartRestores() {
     QFETCH(QPoint, position);
     QFETCH(bool, byPlatform);
-    QFETCH(QPoint, saved);
     QFETCH(QString, programFolder);
+    QFETCH(bool, programWritable);
+    QFETCH(QByteArray, beside);
+    QFETCH(QString, savedTo);
+    QFETCH(QPoint, saved);
+    QFETCH(QPoint, restored);
     Harness h;
-    const QString folder = h.folder.filePath(programFolder);
-    QVERIFY(QDir().mkpath(folder));
-    const auto seams = [&h, &folder] {
-        Form1Seams s = h.seams();
-        s.programFolder = [&folder] { return native(folder); };
-        return s;
-    };
+    h.programWritable = programWritable;
+    h.programSubfolder = programFolder;
+    QVERIFY(QDir().mkpath(h.programFolder()));
+    if (!beside.isEmpty())
+        writeBytes(h.setting(), beside);
     QPoint client;
     {
-        Form1 form(seams());
+        Form1 form(h.seams());
         form.Form_Load();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(!frameOf(form).isNull()); // the platform's frame is in play
@@ -394,12 +421,20 @@ void TestForm1::doubleClickSavesAndRestartRestores() {
         QVERIFY(!form.isVisible());
         QVERIFY(!form.timer1Running());
     }
-    QCOMPARE(readBytes(folder + "/setting.dat"),
-             QByteArray::number(saved.x()) + "\r\n" + QByteArray::number(saved.y()) + "\r\n");
-    Form1 again(seams());
+    const QByteArray written =
+        QByteArray::number(saved.x()) + "\r\n" + QByteArray::number(saved.y()) + "\r\n";
+    if (savedTo == "beside") {
+        QCOMPARE(readBytes(h.setting()), written);
+        QVERIFY(!QFileInfo::exists(h.perUserFolder()));
+    } else {
+        QCOMPARE(readBytes(h.perUserSetting()), written);
+        QCOMPARE(readBytes(h.setting()), beside.isEmpty() ? QByteArray("<missing>") : beside);
+    }
+    Form1 again(h.seams());
     again.Form_Load();
-    QCOMPARE(leftTop(again), saved);
-    QCOMPARE(again.geometry().topLeft(), client);
+    QCOMPARE(leftTop(again), restored);
+    if (restored == saved)
+        QCOMPARE(again.geometry().topLeft(), client);
 }
 
 void TestForm1::doubleClickDuringLoadIsIgnored() {
@@ -427,6 +462,46 @@ void TestForm1::secondDoubleClickDuringSaveIsIgnored() {
     QCOMPARE(readBytes(h.setting()), QByteArray("6000\r\n45\r\n"));
 }
 
+void TestForm1::twoClocksSavingAtOnce_data() {
+    QTest::addColumn<bool>("programWritable");
+    QTest::newRow("beside the program") << true;
+    QTest::newRow("in the per-user folder") << false;
+}
+
+// Two clocks started from the same folder, the second saving in the middle of the first's
+// write: each save has its own temporary, so both succeed and the file holds one whole position.
+void TestForm1::twoClocksSavingAtOnce() {
+    QFETCH(bool, programWritable);
+    Harness h;
+    h.programWritable = programWritable;
+    Harness second;
+    Form1Seams secondSeams = h.seams();
+    secondSeams.exitProcess = [&second](int status) { second.exits << status; };
+    secondSeams.showSaveError = [&second](const QString& text) { second.errors << text; };
+    Form1 first(h.seams()), other(std::move(secondSeams));
+    first.setLeft(6000);
+    first.setTop(45);
+    other.setLeft(-450);
+    other.setTop(-30);
+    HookRecorder hooks;
+    bool interrupted = false;
+    // Yields 1 to 5 compact the list, 6 and 7 come before its two lines: after the first line.
+    hooks.onYield = [&](int yield) {
+        if (yield == 7 && !interrupted) {
+            interrupted = true;
+            other.Form_DblClick();
+        }
+    };
+    first.Form_DblClick();
+    QVERIFY(interrupted);
+    QCOMPARE(second.exits, QList<int>{0});
+    QCOMPARE(h.exits, QList<int>{0});
+    QCOMPARE(h.errors + second.errors, QStringList{});
+    const QString folder = programWritable ? h.folder.path() : h.perUserFolder();
+    QCOMPARE(readBytes(folder + "/setting.dat"), QByteArray("6000\r\n45\r\n"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"setting.dat"});
+}
+
 void TestForm1::moveDuringLoadKeepsHome() {
     Harness h;
     writeBytes(h.setting(), "100\r\n200\r\n");
@@ -447,6 +522,7 @@ void TestForm1::failedSaveIsReported_data() {
     QTest::newRow("folder named like the file") << "folder";
     QTest::newRow("program folder gone") << "gone";
     QTest::newRow("write fails half way") << "interrupted";
+    QTest::newRow("neither program nor per-user folder writable") << "neither";
 }
 
 void TestForm1::failedSaveIsReported() {
@@ -457,8 +533,14 @@ void TestForm1::failedSaveIsReported() {
         QVERIFY(QDir(h.folder.path()).mkdir("setting.dat"));
     if (how == "gone")
         seams.programFolder = [&h] { return native(h.folder.filePath("gone")); };
-    if (how == "interrupted")
+    if (how == "interrupted" || how == "neither")
         writeBytes(h.setting(), "100\r\n200\r\n");
+    if (how == "neither") {
+        // A file where the per-user folder's parent should be: no one can create it, not even
+        // root.
+        writeBytes(h.home.filePath("config"), "not a folder");
+        h.programWritable = false;
+    }
     Form1 form(std::move(seams));
     form.Form_Load();
     HookRecorder hooks;
@@ -475,6 +557,13 @@ void TestForm1::failedSaveIsReported() {
         QVERIFY2(h.errors.front().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))),
                  qPrintable(h.errors.front()));
         QCOMPARE(readBytes(h.setting()), QByteArray("100\r\n200\r\n"));
+    }
+    if (how == "neither") {
+        QVERIFY2(h.errors.front().contains(h.perUserSetting()), qPrintable(h.errors.front()));
+        QCOMPARE(readBytes(h.setting()), QByteArray("100\r\n200\r\n"));
+        QCOMPARE(readBytes(h.home.filePath("config")), QByteArray("not a folder"));
+        QCOMPARE(QDir(h.folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"setting.dat"});
     }
 }
 

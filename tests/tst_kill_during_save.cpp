@@ -81,6 +81,7 @@ void TestKillDuringSave::fileIsAlwaysOldOrNew() {
     std::uniform_int_distribution<qint64> delayNs(0, longestNs + longestNs / 2);
     QByteArray old = readBytes(setting);
     int killedMidway = 0;
+    int landedAfter = 0;
     for (int round = 0; round < 300; ++round) {
         // Window positions are whole pixels, 15 twips each.
         const int left = 15 * (-333 + round * 3), top = 15 * (600 - round);
@@ -98,13 +99,20 @@ void TestKillDuringSave::fileIsAlwaysOldOrNew() {
                                 .arg(round)
                                 .arg(QString::fromLatin1(now.toPercentEncoding()))));
         killedMidway += WIFSIGNALED(status) && now == old;
-        // Only the one temporary of the save may be left behind.
+        landedAfter += now == fresh;
+        // Only the killed save's own temporary may be left behind: each save clears the
+        // earlier ones.
         QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-        files.removeAll("setting.dat.tmp");
-        QCOMPARE(files, QStringList{"setting.dat"});
+        QVERIFY(files.removeAll("setting.dat") == 1);
+        QVERIFY2(files.size() <= 1 && (files.isEmpty() || files[0].startsWith("setting.dat.tmp-")),
+                 qPrintable(files.join(' ')));
         old = now;
     }
-    qInfo("%d of 300 kills landed before the new file was in place", killedMidway);
+    qInfo("%d of 300 kills landed before the new file was in place, %d after", killedMidway,
+          landedAfter);
+    // Both sides of the rename were hit, or the test proved nothing about a kill part way.
+    QVERIFY(killedMidway > 0);
+    QVERIFY(landedAfter > 0);
 
     // The next save after all that cleans up.
     const Child child = startSave(dir.path(), 630, 645);

@@ -9,6 +9,10 @@
 #include <stdexcept>
 #include <system_error>
 
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using MyFunction_Lv02::AccessLineFile;
 using Strings = std::vector<std::string>;
 Q_DECLARE_METATYPE(Strings)
@@ -23,6 +27,8 @@ private slots:
     void readFirst_data();
     void readFirst();
     void readClearsReadOnly();
+    void anotherUsersFile_data();
+    void anotherUsersFile();
     void write_data();
     void write();
     void writeCompactsCallersList();
@@ -31,7 +37,7 @@ private slots:
     void writeOnListWithoutEntriesOpensNothing();
     void writeFailingHalfWayKeepsOldFile();
     void writeIntoMissingFolderFails();
-    void staleTemporaryIsReplaced();
+    void staleTemporariesGoLiveOnesStay();
     void entryWithCarriageReturnReadsBackAsTwo();
     void nonAsciiFolder_data();
     void nonAsciiFolder();
@@ -144,6 +150,72 @@ void TestLineFile::readClearsReadOnly() {
 #endif
 }
 
+void TestLineFile::anotherUsersFile_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<Strings>("entries"); // after the call, as the other user sees them
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("read") << "S_Read" << Strings{"1500", "3000"} << QByteArray("1500\r\n3000\r\n");
+    QTest::newRow("read first") << "S_Read_First" << Strings{"1500"}
+                                << QByteArray("1500\r\n3000\r\n");
+    QTest::newRow("write replaces it")
+        << "S_Write" << Strings{"7", "8"} << QByteArray("7\r\n8\r\n");
+}
+
+// A setting.dat root left beside a system install, read by an ordinary user: its mode cannot
+// be changed, and the saved position must not be dropped for that.
+void TestLineFile::anotherUsersFile() {
+    QFETCH(QString, mode);
+    QFETCH(Strings, entries);
+    QFETCH(QByteArray, content);
+    if (::geteuid() != 0)
+        QSKIP("making a file of another user needs root (CI runs as root)");
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                  QFileDevice::WriteOther | QFileDevice::ExeOther));
+    const QString path = dir.filePath("setting.dat");
+    writeBytes(path, "1500\r\n3000\r\n");
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadOther));
+
+    int fds[2];
+    QVERIFY(::pipe(fds) == 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        constexpr uid_t kNobody = 65534;
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            ::_exit(3);
+        LineList list{"x"};
+        if (mode == "S_Write")
+            list = {"7", "8"};
+        try {
+            AccessLineFile(native(path), list, mode.toStdString(), "normal");
+        } catch (const std::exception& error) {
+            const std::string text = std::string("error: ") + error.what();
+            (void)!::write(fds[1], text.data(), text.size());
+            ::_exit(1);
+        }
+        for (const std::string& entry : list)
+            (void)!::write(fds[1], (entry + "\n").data(), entry.size() + 1);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    QByteArray seen;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        seen.append(buffer, n);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, seen.constData());
+    Strings got;
+    for (const QByteArray& line : seen.split('\n'))
+        if (!line.isEmpty())
+            got.push_back(line.toStdString());
+    QCOMPARE(got, entries);
+    QCOMPARE(readBytes(path), content);
+}
+
 void TestLineFile::write_data() {
     QTest::addColumn<Strings>("entries");
     QTest::addColumn<QByteArray>("content");
@@ -235,14 +307,25 @@ void TestLineFile::writeIntoMissingFolderFails() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
 }
 
-void TestLineFile::staleTemporaryIsReplaced() {
+void TestLineFile::staleTemporariesGoLiveOnesStay() {
     QTemporaryDir dir;
     const std::string path = native(dir.filePath("setting.dat"));
-    writeBytes(QString::fromStdString(ReplacingFile::temporaryPathFor(path)), "left by a kill\r\n");
+    const QString prefix = QString::fromStdString(ReplacingFile::temporaryPrefixFor(path));
+    // Two left by killed saves, one a save in another clock still holds, and one of another
+    // file's saves.
+    writeBytes(prefix + "killed01", "left by a kill\r\n");
+    writeBytes(prefix + "killed02", "");
+    writeBytes(prefix + "running1", "half");
+    writeBytes(dir.filePath("other.dat.tmp-killed03"), "x");
+    const int live = ::open(QFile::encodeName(prefix + "running1").constData(), O_RDONLY);
+    QVERIFY(live >= 0 && ::flock(live, LOCK_EX) == 0);
     LineList list{"5", "6"};
     AccessLineFile(path, list, "S_Write", "normal");
     QCOMPARE(readBytes(dir.filePath("setting.dat")), QByteArray("5\r\n6\r\n"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setting.dat"});
+    QCOMPARE(readBytes(prefix + "running1"), QByteArray("half"));
+    ::close(live);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"other.dat.tmp-killed03", "setting.dat", "setting.dat.tmp-running1"}));
 }
 
 void TestLineFile::entryWithCarriageReturnReadsBackAsTwo() {

@@ -1,21 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those missing:
-# run | test | bench | windows | qt-source.
+# run | test | bench | windows | qt-source | package.
 set -euo pipefail
 
 build=(cmake make g++ pkg-config qt6-base-dev libxcb1-dev)
 # Cross-building for Windows and running the result under Wine, on Xvfb for the end-to-end check.
 windows=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools xz-utils qt6-base-dev
     qt6-base-dev-tools wine wine64 fonts-wine fonts-dejavu-core xvfb xdotool util-linux)
+package=(dpkg-dev file desktop-file-utils appstream)
 case "${1:-run}" in
 run) packages=("${build[@]}") ;;
 test) packages=("${build[@]}" xvfb xdotool x11-utils imagemagick openbox icewm fluxbox metacity locales-all
-    clang libclang-rt-14-dev "${windows[@]}") ;;
+    clang libclang-rt-14-dev "${windows[@]}" "${package[@]}") ;;
 bench) packages=("${build[@]}" xvfb xdotool x11-apps x11-utils valgrind libxcb1-dev libxcb-damage0-dev) ;;
 windows) packages=("${windows[@]}") ;;
 qt-source) packages=("${windows[@]}" gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     mingw-w64-x86-64-dev perl python3 dpkg-dev patch) ;;
-*) echo "usage: $0 run|test|bench|windows|qt-source" >&2; exit 2 ;;
+package) packages=("${build[@]}" "${package[@]}") ;;
+*) echo "usage: $0 run|test|bench|windows|qt-source|package" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -2,7 +2,8 @@
 # Installs what is missing, then builds and runs every test: the suite (widget tests on the
 # offscreen platform, end-to-end tests under an Xvfb of their own), the Windows program
 # cross-built with its tests run under Wine and its zip checked end to end under Wine, the
-# suite built with AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for
+# Debian package installed and run as an ordinary user (as root only, which CI is), the suite
+# built with AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for
 # FUZZ_SECONDS (60 unless set) from its committed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +22,14 @@ tools/build-windows.sh
 ctest --test-dir build-windows/tree -j"$jobs" --output-on-failure
 tests/e2e/wine_window.sh "build-windows/KORUVA!-1.00-windows-x64.zip"
 echo "== Windows stage: $((SECONDS - windows_start)) s"
+
+echo "== Debian package: validated, installed as root, run as an ordinary user"
+if [ "$(id -u)" -eq 0 ]; then
+    deb=$(tools/make-package.sh | tail -n 1)
+    tests/e2e/installed_package.sh "$deb"
+else
+    echo "skipped: it installs the package system-wide, so it runs as root (as CI does)"
+fi
 
 echo "== test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null

@@ -24,6 +24,8 @@ stop_display() {
     WM_PID= XVFB_PID=
 }
 trap cleanup EXIT
+# Where setting.dat goes when the program folder is not writable: ours, never the user's own.
+export XDG_CONFIG_HOME="$WORK/config"
 
 fail() {
     echo "FAIL (window manager: $WM): $*" >&2
