@@ -9,7 +9,9 @@
 
 #ifdef _WIN32
 #include "windows_text.h"
+#include <fcntl.h>
 #include <io.h>
+#include <random>
 #else
 #include <fcntl.h>
 #include <filesystem>
@@ -97,22 +99,66 @@ std::FILE* openOwnTemporary(const std::string& prefix, std::string& path) {
     errno = EEXIST;
     throwErrno(prefix);
 }
+#else
+std::string folderOf(const std::string& path) {
+    const auto pos = path.find_last_of("\\/");
+    return pos == std::string::npos ? std::string(".") : path.substr(0, pos);
+}
+
+// A save keeps its temporary open, without leave to delete it, until the rename: deleting a
+// temporary fails while its save lives, and succeeds for one a killed save left.
+void removeStaleTemporaries(const std::string& prefix) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(WindowsText::widen(prefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    const std::wstring folder = WindowsText::widen(folderOf(prefix)) + L"\\";
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW((folder + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// Creates a temporary of a name no other save uses, shared with no one until it is closed.
+std::FILE* openOwnTemporary(const std::string& prefix, std::string& path) {
+    static std::mt19937_64 random(std::random_device{}() ^ GetCurrentProcessId());
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = prefix;
+        for (int i = 0; i < 8; ++i)
+            path.push_back(kDigits[random() % (sizeof kDigits - 1)]);
+        const HANDLE handle = CreateFileW(WindowsText::widen(path).c_str(), GENERIC_WRITE, 0,
+                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS)
+                continue;
+            WindowsText::throwWin32Error(error, path);
+        }
+        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+        if (fd < 0) {
+            CloseHandle(handle);
+            DeleteFileW(WindowsText::widen(path).c_str());
+            throwErrno(path);
+        }
+        if (std::FILE* file = _fdopen(fd, "wb"))
+            return file;
+        _close(fd);
+        DeleteFileW(WindowsText::widen(path).c_str());
+        throwErrno(path);
+    }
+    errno = EEXIST;
+    throwErrno(prefix);
+}
 #endif
 
 } // namespace
 
 ReplacingFile::ReplacingFile(std::string target) : m_target(std::move(target)) {
-#ifdef _WIN32
-    m_temporary = temporaryPrefixFor(m_target);
-    errno = 0;
-    m_file = FileApi::open(m_temporary, "wb");
-    if (!m_file)
-        throwErrno(m_temporary);
-#else
     const std::string prefix = temporaryPrefixFor(m_target);
     removeStaleTemporaries(prefix);
     m_file = openOwnTemporary(prefix, m_temporary);
-#endif
 }
 
 ReplacingFile::~ReplacingFile() {
@@ -123,11 +169,7 @@ ReplacingFile::~ReplacingFile() {
 }
 
 std::string ReplacingFile::temporaryPrefixFor(const std::string& target) {
-#ifdef _WIN32
-    return target + ".tmp";
-#else
     return target + ".tmp-";
-#endif
 }
 
 void ReplacingFile::write(std::string_view bytes) {

@@ -20,8 +20,7 @@ public:
 
     // Where the temporaries of a target start. Each save has its own, named by this and a
     // unique ending, so two saving at once never write into each other's; the next save
-    // removes the ones killed saves left, never one a live save still holds. On Windows this
-    // is still the one fixed name of every save.
+    // removes the ones killed saves left, never one a live save still holds.
     static std::string temporaryPrefixFor(const std::string& target);
 
 private:

@@ -72,9 +72,10 @@ done
 cat >"$stage/README.txt" <<'TEXT'
 Velomire -KORUVA!- 1.00 for Windows x64
 
-Unpack this folder anywhere you may write to and start KORUVA!.exe. The window remembers its
-place in setting.dat beside KORUVA!.exe when you double-click it; nothing is written anywhere
-else. The DLLs and the platforms, imageformats and styles folders are Qt 6.4.2 and the MinGW-w64
+Unpack this folder anywhere and start KORUVA!.exe. Double-click the picture to save the
+window's place and quit: it goes to setting.dat beside KORUVA!.exe, or, where that folder may
+not be written to (say under Program Files), to setting.dat in your own
+%LOCALAPPDATA%\Velomire -KORUVA!- folder. Nothing else is written anywhere. The DLLs and the platforms, imageformats and styles folders are Qt 6.4.2 and the MinGW-w64
 runtime, which the program needs beside it. Their licences, and that of the built-in font
 Bebas Neue, are in the licences folder.
 TEXT
