@@ -14,6 +14,16 @@ public:
     float Top() const { return m_top; }
     void setTop(float twips);
 
+    // Sets the caption and repaints only the characters that changed (a tick usually changes
+    // one or two digits), where QLabel would repaint all of itself.
+    void setText(const QString& text);
+
+    // The part of `contents` that changes when `after` replaces `before`, both drawn in `font`
+    // from its top-left corner: from the first character that differs to the end of the longer
+    // text, its whole height. Empty when the texts are the same.
+    static QRect changedRect(const QFont& font, const QString& before, const QString& after,
+                             const QRect& contents);
+
 private:
     int m_left;
     float m_top;
