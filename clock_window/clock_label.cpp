@@ -3,10 +3,73 @@
 #include "twips.h"
 
 #include <QFontMetricsF>
+#include <QPainter>
 #include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
+
+namespace {
+
+std::unique_ptr<QTextLayout> layOut(const QFont& font, const QString& text, QPaintDevice* device) {
+    auto layout = std::make_unique<QTextLayout>(text, font, device);
+    layout->setCacheEnabled(true);
+    layout->beginLayout();
+    layout->createLine();
+    layout->endLayout();
+    return layout;
+}
+
+qreal startOf(const QTextLayout& layout, qsizetype index) {
+    const QTextLine line = layout.lineAt(0);
+    return line.isValid() ? line.cursorToX(static_cast<int>(index)) : 0;
+}
+
+qreal widthOf(const QTextLayout& layout) {
+    const QTextLine line = layout.lineAt(0);
+    return line.isValid() ? line.naturalTextWidth() : 0;
+}
+
+QRect changedPart(const QTextLayout& before, const QTextLayout& after, const QRect& contents) {
+    const QString& old = before.text();
+    const QString& now = after.text();
+    if (old == now)
+        return {};
+    const qsizetype shorter = std::min(old.size(), now.size());
+    qsizetype same = 0;
+    while (same < shorter && old[same] == now[same])
+        ++same;
+    // Never split a character written as two code units.
+    while (same > 0 && now[same - 1].isHighSurrogate())
+        --same;
+    // A glyph may reach beyond its advance: the first changed one left over the unchanged
+    // prefix, the last one right past the end.
+    const QFontMetricsF metrics(after.font());
+    const auto leftReach = [&](const QString& text) -> qreal {
+        if (same >= text.size())
+            return 0;
+        const QChar c = text[same];
+        return c.isSurrogate() ? -metrics.minLeftBearing() : -metrics.leftBearing(c);
+    };
+    const auto rightReach = [&](const QString& text) -> qreal {
+        if (text.isEmpty())
+            return 0;
+        const QChar c = text.back();
+        return c.isSurrogate() ? -metrics.minRightBearing() : -metrics.rightBearing(c);
+    };
+    const qreal reachLeft = std::max<qreal>({0, leftReach(old), leftReach(now)});
+    const qreal reachRight = std::max<qreal>({0, rightReach(old), rightReach(now)});
+    // Kerning with the last unchanged character is in the cursor positions already. One more
+    // pixel each side for the antialiased edge.
+    const qreal from = std::min(startOf(before, same), startOf(after, same)) - reachLeft;
+    const qreal to = std::max(widthOf(before), widthOf(after)) + reachRight;
+    const int left = std::max(0, static_cast<int>(std::floor(from)) - 1);
+    const int right = static_cast<int>(std::ceil(to)) + 1;
+    return QRect(contents.left() + left, contents.top(), right - left, contents.height())
+        .intersected(contents);
+}
+
+} // namespace
 
 ClockLabel::ClockLabel(const QString& text, int leftTwips, int topTwips, int widthTwips,
                        int heightTwips, QWidget* parent)
@@ -23,22 +86,37 @@ ClockLabel::ClockLabel(const QString& text, int leftTwips, int topTwips, int wid
     setAttribute(Qt::WA_NoMousePropagation);
 }
 
+ClockLabel::~ClockLabel() = default;
+
 void ClockLabel::setTop(float twips) {
     m_top = twips;
     move(Twips::toPixels(m_left), Twips::toPixels(m_top));
 }
 
+bool ClockLabel::drawsItself() const {
+    // Plain left-to-right text at the top left, which is what the clock shows; anything else is
+    // left to QLabel whole.
+    return textFormat() == Qt::PlainText && alignment() == (Qt::AlignLeft | Qt::AlignTop) &&
+           !text().isRightToLeft() && margin() == 0 && indent() <= 0 && frameWidth() == 0 &&
+           !hasScaledContents();
+}
+
+const QTextLayout& ClockLabel::laidOut() {
+    if (!m_layout || m_layout->text() != text() || m_layout->font() != font())
+        m_layout = layOut(font(), text(), this);
+    return *m_layout;
+}
+
 void ClockLabel::setText(const QString& text) {
-    const QString before = QLabel::text();
-    if (text == before)
+    if (text == QLabel::text())
         return;
-    const bool leftToRight = !before.isRightToLeft() && !text.isRightToLeft();
-    if (!isVisible() || !leftToRight || !(alignment() & Qt::AlignLeft) ||
-        textFormat() != Qt::PlainText) {
+    if (!isVisible() || !drawsItself() || text.isRightToLeft()) {
         QLabel::setText(text);
         return;
     }
-    const QRect changed = changedRect(font(), before, text, contentsRect());
+    auto next = layOut(font(), text, this);
+    const QRect changed = changedPart(laidOut(), *next, contentsRect());
+    m_layout = std::move(next);
     // QLabel asks to repaint all of itself; hold that back and ask for the changed part.
     const bool heldBack = testAttribute(Qt::WA_UpdatesDisabled);
     setAttribute(Qt::WA_UpdatesDisabled, true);
@@ -47,63 +125,17 @@ void ClockLabel::setText(const QString& text) {
     update(changed);
 }
 
-namespace {
-
-struct Placed {
-    qreal splitX;
-    qreal width;
-};
-
-// Where the character at `split` starts, and how wide the whole text is, as the label lays it
-// out (one line, the label's font); kerning with the character before is included.
-Placed place(const QFont& font, const QString& text, qsizetype split) {
-    QTextLayout layout(text, font);
-    layout.setCacheEnabled(false);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    layout.endLayout();
-    if (!line.isValid())
-        return {0, 0};
-    return {line.cursorToX(static_cast<int>(split)), line.naturalTextWidth()};
+void ClockLabel::paintEvent(QPaintEvent* event) {
+    if (!drawsItself()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    laidOut().draw(&painter, contentsRect().topLeft());
 }
 
-} // namespace
-
 QRect ClockLabel::changedRect(const QFont& font, const QString& before, const QString& after,
-                              const QRect& contents) {
-    if (before == after)
-        return {};
-    const qsizetype shorter = std::min(before.size(), after.size());
-    qsizetype same = 0;
-    while (same < shorter && before[same] == after[same])
-        ++same;
-    // Never split a character written as two code units.
-    while (same > 0 && after[same - 1].isHighSurrogate())
-        --same;
-    const Placed old = place(font, before, same);
-    const Placed now = place(font, after, same);
-    // A glyph may reach beyond its advance: the first changed one left over the unchanged
-    // prefix, the last one right past the end.
-    const QFontMetricsF metrics(font);
-    const auto leftReach = [&](const QString& text) -> qreal {
-        if (same >= text.size())
-            return 0;
-        const QChar c = text[same];
-        return c.isSurrogate() ? -metrics.minLeftBearing() : -metrics.leftBearing(c);
-    };
-    const auto rightReach = [&](const QString& text) -> qreal {
-        if (text.isEmpty())
-            return 0;
-        const QChar c = text.back();
-        return c.isSurrogate() ? -metrics.minRightBearing() : -metrics.rightBearing(c);
-    };
-    const qreal reachLeft = std::max<qreal>({0, leftReach(before), leftReach(after)});
-    const qreal reachRight = std::max<qreal>({0, rightReach(before), rightReach(after)});
-    // One more pixel each side for the antialiased edge.
-    const int left = static_cast<int>(std::floor(std::min(old.splitX, now.splitX) - reachLeft)) - 1;
-    const int right =
-        static_cast<int>(std::ceil(std::max(old.width, now.width) + reachRight)) + 1;
-    const QRect changed(contents.left() + std::max(0, left), contents.top(),
-                        right - std::max(0, left), contents.height());
-    return changed.intersected(contents);
+                              const QRect& contents, QPaintDevice* device) {
+    return changedPart(*layOut(font, before, device), *layOut(font, after, device), contents);
 }

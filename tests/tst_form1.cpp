@@ -547,7 +547,17 @@ void TestForm1::changedRectCoversEveryChangedPixel() {
         return image;
     };
     const QImage old = draw(before), now = draw(after);
-    const QRect changed = ClockLabel::changedRect(label.font(), before, after, label.contentsRect());
+    // The label draws its text exactly as QLabel would.
+    QLabel plain(after, &parent);
+    plain.setGeometry(label.geometry());
+    plain.setFont(label.font());
+    plain.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QImage plainImage(label.size(), QImage::Format_RGB32);
+    plainImage.fill(Qt::white);
+    plain.render(&plainImage);
+    QCOMPARE(now, plainImage);
+    const QRect changed =
+        ClockLabel::changedRect(label.font(), before, after, label.contentsRect(), &label);
     int differing = 0;
     for (int y = 0; y < old.height(); ++y)
         for (int x = 0; x < old.width(); ++x)
