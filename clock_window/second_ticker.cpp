@@ -43,8 +43,8 @@ public:
         // An absolute time on the system clock keeps every expiry on the same point of the
         // second however long the program runs; the cancel flag makes a clock step or a
         // resume from suspend wake us at once instead of at a stale second.
-        return timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec,
-                               nullptr) == 0;
+        return timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) ==
+               0;
     }
 
     void disarm() override {

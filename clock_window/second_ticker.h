@@ -55,7 +55,8 @@ public:
     // How long from `now` until just after the next turn of the second.
     static std::chrono::milliseconds delayToNextTick(std::chrono::system_clock::time_point now);
     // The moment just after the next turn of the second.
-    static std::chrono::system_clock::time_point nextTick(std::chrono::system_clock::time_point now);
+    static std::chrono::system_clock::time_point
+    nextTick(std::chrono::system_clock::time_point now);
 
 signals:
     void tick();

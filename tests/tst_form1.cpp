@@ -563,9 +563,8 @@ void TestForm1::changedRectCoversEveryChangedPixel() {
         for (int x = 0; x < old.width(); ++x)
             if (old.pixel(x, y) != now.pixel(x, y)) {
                 ++differing;
-                QVERIFY2(changed.contains(x, y), qPrintable(QStringLiteral("(%1, %2) outside")
-                                                                .arg(x)
-                                                                .arg(y)));
+                QVERIFY2(changed.contains(x, y),
+                         qPrintable(QStringLiteral("(%1, %2) outside").arg(x).arg(y)));
             }
     QCOMPARE(differing > 0, before != after);
     // Only the changed characters, plus a few pixels of reach.

@@ -154,12 +154,12 @@ void TestRegionalClock::zoneChangeShowsAtOnce_data() {
     QTest::addColumn<QString>("time");
     QTest::newRow("UTC to Tokyo") << QByteArray("UTC") << QByteArray("Asia/Tokyo") << "12/09/26"
                                   << "07:30:00";
-    QTest::newRow("Tokyo to New York") << QByteArray("Asia/Tokyo") << QByteArray("America/New_York")
-                                       << "12/08/26"
-                                       << "17:30:00";
-    QTest::newRow("New York to UTC") << QByteArray("America/New_York") << QByteArray("UTC")
-                                     << "12/08/26"
-                                     << "22:30:00";
+    QTest::newRow("Tokyo to New York")
+        << QByteArray("Asia/Tokyo") << QByteArray("America/New_York") << "12/08/26"
+        << "17:30:00";
+    QTest::newRow("New York to UTC")
+        << QByteArray("America/New_York") << QByteArray("UTC") << "12/08/26"
+        << "22:30:00";
 }
 
 void TestRegionalClock::zoneChangeShowsAtOnce() {
