@@ -36,15 +36,15 @@ public:
     bool arm(system_clock::time_point first) override {
         const auto since = duration_cast<nanoseconds>(first.time_since_epoch());
         const auto whole = floor<seconds>(since);
-        itimerspec spec{};
-        spec.it_value.tv_sec = static_cast<time_t>(whole.count());
-        spec.it_value.tv_nsec = static_cast<long>((since - whole).count());
-        spec.it_interval.tv_sec = 1;
+        itimerspec expiry{};
+        expiry.it_value.tv_sec = static_cast<time_t>(whole.count());
+        expiry.it_value.tv_nsec = static_cast<long>((since - whole).count());
+        expiry.it_interval.tv_sec = 1;
         // An absolute time on the system clock keeps every expiry on the same point of the
         // second however long the program runs; the cancel flag makes a clock step or a
         // resume from suspend wake us at once instead of at a stale second.
-        return timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) ==
-               0;
+        return timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry,
+                               nullptr) == 0;
     }
 
     void disarm() override {
