@@ -39,6 +39,9 @@ stats() { sort -g | awk '{v[NR] = $1} END {if (NR == 0) {print "- - -"; exit} m 
 # CPU time of all the process's threads in nanoseconds: schedstat is exact where the tick
 # counts of /proc/PID/stat only resolve 10 ms.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{s += $1} END {printf "%d\n", s}'; }
+# Wake-ups of all the process's threads: each voluntary context switch is one sleep, so one
+# wake-up after it.
+wakeups() { cat /proc/"$1"/task/*/status | awk '$1 == "voluntary_ctxt_switches:" {s += $2} END {printf "%d\n", s}'; }
 status_kb() { awk -v key="$2:" '$1 == key {print $2}' "/proc/$1/status"; }
 
 new_folder() {
@@ -84,13 +87,25 @@ theirs=$!
 pids+=("$theirs")
 "$BENCH/bench_clock" lag "$LAG_TICKS" 2>/dev/null >"$WORK/lag" &
 lagpid=$!
-sleep 5 # start-up is over; only the ticking remains
+# Start-up is over, and so are the one-shot timers Qt arms at start-up (one fires about 28 s
+# in); only the ticking remains.
+sleep 35
 : >"$WORK/idle.ours" && : >"$WORK/idle.xclock"
 window=$((IDLE_SECONDS / 4))
+# Each window starts and ends half way between two turns of the second, so both clocks' ticks
+# fall inside it the same number of times.
+half_second() { sleep "$(date +%N | awk '{n = $1 + 0; printf "%.3f", ((n < 5e8 ? 5e8 : 15e8) - n) / 1e9}')"; }
 for _ in 1 2 3 4; do
+    half_second
     a0=$(cpu_ns "$ours") b0=$(cpu_ns "$theirs") c0=$(cpu_ns "$ours_server") d0=$(cpu_ns "$theirs_server")
+    e0=$(wakeups "$ours") f0=$(wakeups "$theirs") g0=$(wakeups "$ours_server") h0=$(wakeups "$theirs_server")
     sleep "$window"
     a1=$(cpu_ns "$ours") b1=$(cpu_ns "$theirs") c1=$(cpu_ns "$ours_server") d1=$(cpu_ns "$theirs_server")
+    e1=$(wakeups "$ours") f1=$(wakeups "$theirs") g1=$(wakeups "$ours_server") h1=$(wakeups "$theirs_server")
+    awk -v d=$((e1 - e0)) -v w="$window" 'BEGIN {print d / w}' >>"$WORK/wake.ours"
+    awk -v d=$((f1 - f0)) -v w="$window" 'BEGIN {print d / w}' >>"$WORK/wake.xclock"
+    awk -v d=$((g1 - g0)) -v w="$window" 'BEGIN {print d / w}' >>"$WORK/wakex.ours"
+    awk -v d=$((h1 - h0)) -v w="$window" 'BEGIN {print d / w}' >>"$WORK/wakex.xclock"
     awk -v d=$((a1 - a0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idle.ours"
     awk -v d=$((b1 - b0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idle.xclock"
     awk -v d=$((a1 - a0 + c1 - c0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idlex.ours"
@@ -135,7 +150,7 @@ for i in $(seq "$SWINGS"); do
 done
 kill "$ours"
 
-row() { # figure, ours file, xclock file or "", goal text, goal test on the median (awk expr with m, x)
+row() { # ours file, xclock file or "", goal text, goal test on the median (awk expr with m, x; "-" for none), figure
     read -r m lo hi < <(stats <"$1")
     local xs="-" ratio="-" x=""
     if [ -n "$2" ]; then
@@ -143,8 +158,8 @@ row() { # figure, ours file, xclock file or "", goal text, goal test on the medi
         xs="$x ($xlo–$xhi)"
         ratio=$(awk -v a="$m" -v b="$x" 'BEGIN {if (b > 0) printf "%.2f", a / b; else print "-"}')
     fi
-    local met
-    met=$(awk -v m="$m" -v x="${x:-0}" "BEGIN {print ($4) ? \"yes\" : \"NO\"}")
+    local met="-"
+    [ "$4" = "-" ] || met=$(awk -v m="$m" -v x="${x:-0}" "BEGIN {print ($4) ? \"met\" : \"not met\"}")
     printf '| %s | %s (%s–%s) | %s | %s | %s | %s |\n' "$5" "$m" "$lo" "$hi" "$xs" "$ratio" "$3" "$met"
 }
 awk '{print $1}' "$WORK/swing" >"$WORK/swing.wall"
@@ -158,17 +173,19 @@ echo
 echo "| figure | ours: median (min–max) | xclock: median (min–max) | ours / xclock | goal | met |"
 echo "|---|---|---|---|---|---|"
 row "$WORK/start.ours" "$WORK/start.xclock" "no slower than xclock" 'm <= x' "start-up, exec to first paint, ms"
-row "$WORK/start.100k" "" "(reported)" '1' "start-up with a 100,000-line setting.dat, exec to restored position, ms"
+row "$WORK/start.100k" "" "(reported)" '-' "start-up with a 100,000-line setting.dat, exec to restored position, ms"
 row "$WORK/idle.ours" "$WORK/idle.xclock" "no more than xclock" 'm <= x' "idle CPU, s per hour"
-row "$WORK/idlex.ours" "$WORK/idlex.xclock" "(reported)" '1' "idle CPU with the X server's share, s per hour"
+row "$WORK/idlex.ours" "$WORK/idlex.xclock" "no more than xclock" 'm <= x' "idle CPU with the X server's share, s per hour"
+row "$WORK/wake.ours" "$WORK/wake.xclock" "no more than xclock" 'm <= x' "idle wake-ups per second, all threads"
+row "$WORK/wakex.ours" "$WORK/wakex.xclock" "(reported)" '-' "idle wake-ups per second of the X server"
 row "$WORK/rss.ours" "$WORK/rss.xclock" "under 30 MB" 'm < 30720' "resident memory VmRSS, kB"
-row "$WORK/pss.ours" "$WORK/pss.xclock" "(reported: shared library pages counted by share)" '1' "proportional memory Pss, kB"
+row "$WORK/pss.ours" "$WORK/pss.xclock" "(reported: shared library pages counted by share)" '-' "proportional memory Pss, kB"
 row "$WORK/hwm.ours" "$WORK/hwm.xclock" "under 30 MB" 'm < 30720' "peak resident memory VmHWM, kB"
-row "$WORK/tick" "" "(reported)" '1' "instructions per face refresh (callgrind)"
+row "$WORK/tick" "" "(reported)" '-' "instructions per face refresh (callgrind)"
 sort -g "$WORK/lag" | awk '{v[NR] = $1} END {printf "%s\n%s\n", v[int(NR * 0.5 + 0.5)], v[int(NR * 0.99 + 0.5)]}' >"$WORK/lag.p"
 printf '| face lag after the turn of the second, ms | p50 %s, p99 %s, max %s over %d ticks | - | - | p99 under 20 ms | %s |\n' \
     "$(sed -n 1p "$WORK/lag.p")" "$(sed -n 2p "$WORK/lag.p")" "$(sort -g "$WORK/lag" | tail -n 1)" "$(wc -l <"$WORK/lag")" \
-    "$(awk -v p="$(sed -n 2p "$WORK/lag.p")" 'BEGIN {print (p < 20) ? "yes" : "NO"}')"
+    "$(awk -v p="$(sed -n 2p "$WORK/lag.p")" 'BEGIN {print (p < 20) ? "met" : "not met"}')"
 row "$WORK/swing.wall" "" "within 1% of 8.04 s" 'm >= 7.9596 && m <= 8.1204' "swing wall time, s (in-process)"
 row "$WORK/swing.cpu" "" "under 2% of a core" 'm < 2' "CPU during a swing, % of a core (in-process, offscreen)"
 row "$WORK/swingcpu" "" "under 2% of a core" 'm < 2' "CPU during a swing, % of a core (the program on Xvfb)"

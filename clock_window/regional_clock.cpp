@@ -17,6 +17,10 @@ std::tm localTime(std::chrono::system_clock::time_point when) {
 #ifdef _WIN32
     localtime_s(&local, &seconds);
 #else
+    // localtime_r reads the zone only once per process; tzset() reads it again, and costs one
+    // stat() of /etc/localtime when nothing changed, so a laptop that switches zones shows the
+    // new one at the next second.
+    tzset();
     localtime_r(&seconds, &local);
 #endif
     return local;

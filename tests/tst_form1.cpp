@@ -12,10 +12,12 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QRawFont>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <optional>
@@ -127,6 +129,10 @@ private slots:
     void continuousMotionSwingsAtItsOwnPace_data();
     void continuousMotionSwingsAtItsOwnPace();
     void swingStepRepaintsOnlyTheLabels();
+    void changedRectCoversEveryChangedPixel_data();
+    void changedRectCoversEveryChangedPixel();
+    void tickRepaintsOnlyWhatChanged_data();
+    void tickRepaintsOnlyWhatChanged();
     void anyButtonDrags_data();
     void anyButtonDrags();
     void releasingOneOfTwoButtonsEndsDrag();
@@ -701,6 +707,130 @@ void TestForm1::swingStepRepaintsOnlyTheLabels() {
         QVERIFY(!recorder.painted.isEmpty());
         QCOMPARE(recorder.painted - allowed, QRegion());
     }
+}
+
+void TestForm1::changedRectCoversEveryChangedPixel_data() {
+    QTest::addColumn<int>("pixelSize");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<int>("changedCharacters"); // the rectangle is no wider than these take
+    QTest::newRow("a second") << 59 << "08:05:41"
+                              << "08:05:42" << 1;
+    QTest::newRow("ten seconds") << 59 << "08:05:49"
+                                 << "08:05:50" << 2;
+    QTest::newRow("a minute") << 59 << "08:05:59"
+                              << "08:06:00" << 4;
+    QTest::newRow("noon, longer") << 59 << "11:59:59 AM"
+                                  << "12:00:00 PM" << 11;
+    QTest::newRow("one o'clock, shorter") << 59 << "12:59:59 PM"
+                                          << "1:00:00 PM" << 11;
+    QTest::newRow("Japanese") << 59 << "23時59分59秒"
+                              << "23時59分60秒" << 3;
+    QTest::newRow("the date at midnight") << 32 << "12/08/26 Tue"
+                                          << "12/09/26 Wed" << 10;
+    QTest::newRow("no change") << 59 << "08:05:41"
+                               << "08:05:41" << 0;
+}
+
+void TestForm1::changedRectCoversEveryChangedPixel() {
+    QFETCH(int, pixelSize);
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(int, changedCharacters);
+    QWidget parent;
+    ClockLabel label(before, 720, 2040, 3255, 1095, &parent);
+    label.setFont(FaceFont::font(pixelSize));
+    const auto draw = [&label](const QString& text) {
+        label.QLabel::setText(text);
+        QImage image(label.size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        label.render(&image);
+        return image;
+    };
+    const QImage old = draw(before), now = draw(after);
+    // The label draws its text exactly as QLabel would.
+    QLabel plain(after, &parent);
+    plain.setGeometry(label.geometry());
+    plain.setFont(label.font());
+    plain.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QImage plainImage(label.size(), QImage::Format_RGB32);
+    plainImage.fill(Qt::white);
+    plain.render(&plainImage);
+    QCOMPARE(now, plainImage);
+    const QRect changed =
+        ClockLabel::changedRect(label.font(), before, after, label.contentsRect(), &label);
+    int differing = 0;
+    for (int y = 0; y < old.height(); ++y)
+        for (int x = 0; x < old.width(); ++x)
+            if (old.pixel(x, y) != now.pixel(x, y)) {
+                ++differing;
+                QVERIFY2(changed.contains(x, y),
+                         qPrintable(QStringLiteral("(%1, %2) outside").arg(x).arg(y)));
+            }
+    QCOMPARE(differing > 0, before != after);
+    // Only the changed characters, plus a few pixels of reach.
+    const QFontMetrics metrics(label.font());
+    const int tail = std::max(metrics.horizontalAdvance(before.right(changedCharacters)),
+                              metrics.horizontalAdvance(after.right(changedCharacters)));
+    QVERIFY2(changed.width() <= tail + metrics.averageCharWidth() / 2 + 4,
+             qPrintable(QStringLiteral("%1 wide for %2").arg(changed.width()).arg(tail)));
+}
+
+void TestForm1::tickRepaintsOnlyWhatChanged_data() {
+    QTest::addColumn<qint64>("startMs"); // from the harness's time
+    QTest::addColumn<qint64>("advanceMs");
+    QTest::addColumn<QString>("upper");
+    QTest::addColumn<QString>("lower");
+    QTest::addColumn<int>("keptEighths"); // of the time label, from its left, left as they were
+    QTest::newRow("a second") << qint64(0) << qint64(1000) << "12/08/26 Tue"
+                              << "08:05:42" << 4;
+    QTest::newRow("a minute") << qint64(18000) << qint64(1000) << "12/08/26 Tue"
+                              << "08:06:00" << 2;
+    QTest::newRow("midnight") << qint64((15 * 3600 + 54 * 60 + 18) * 1000) << qint64(1000)
+                              << "12/09/26 Wed"
+                              << "00:00:00" << 0;
+    QTest::newRow("no change") << qint64(0) << qint64(300) << "12/08/26 Tue"
+                               << "08:05:41" << 8;
+}
+
+void TestForm1::tickRepaintsOnlyWhatChanged() {
+    QFETCH(qint64, startMs);
+    QFETCH(qint64, advanceMs);
+    QFETCH(QString, upper);
+    QFETCH(QString, lower);
+    QFETCH(int, keptEighths);
+    Harness h;
+    h.now += milliseconds(startMs);
+    Form1 form(h.seams());
+    form.Form_Load();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCoreApplication::processEvents();
+    const QString date = form.label1().text(), time = form.label2().text();
+    PaintRecorder recorder;
+    form.installEventFilter(&recorder);
+    h.now += milliseconds(advanceMs);
+    form.Timer1_Timer();
+    QCoreApplication::processEvents();
+    form.removeEventFilter(&recorder);
+    QCOMPARE(form.label1().text(), upper);
+    QCOMPARE(form.label2().text(), lower);
+    QRegion allowed;
+    if (upper != date)
+        allowed += form.label1().geometry();
+    if (lower != time) {
+        const QRect label2 = form.label2().geometry();
+        const int kept = label2.width() * keptEighths / 8;
+        allowed += label2.adjusted(kept, 0, 0, 0);
+    }
+    QCOMPARE(recorder.painted - allowed, QRegion());
+    QCOMPARE(recorder.painted.isEmpty(), allowed.isEmpty());
+    // What the window shows after the partial repaint is what a fresh painting of it shows.
+    const QRect box = form.label2().geometry() | form.label1().geometry();
+    const QImage shown = form.screen()
+                             ->grabWindow(form.winId(), box.x(), box.y(), box.width(), box.height())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown, form.grab(box).toImage().convertToFormat(QImage::Format_RGB32));
 }
 
 void TestForm1::anyButtonDrags_data() {
