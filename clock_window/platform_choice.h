@@ -16,4 +16,8 @@ std::optional<std::string> preferredQpaPlatform(const Environment& environment);
 // Applies the choice to this process's environment before QApplication reads it.
 void applyPreferredQpaPlatform();
 
+// Settings of Qt's X11 platform that keep the clock to one wake-up a second, unless the user
+// set them: no shared-memory puts and no GLib event loop. Before QApplication too.
+void applyQuietIdleDefaults();
+
 } // namespace PlatformChoice
