@@ -14,12 +14,13 @@ namespace {
 std::tm localTime(std::chrono::system_clock::time_point when) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
+    // The C library reads the time zone once per process; tzset() reads it again (on Linux one
+    // stat() of /etc/localtime when nothing changed, on Windows the system's zone), so a
+    // laptop that switches zones shows the new one at the next second.
 #ifdef _WIN32
+    _tzset();
     localtime_s(&local, &seconds);
 #else
-    // localtime_r reads the zone only once per process; tzset() reads it again, and costs one
-    // stat() of /etc/localtime when nothing changed, so a laptop that switches zones shows the
-    // new one at the next second.
     tzset();
     localtime_r(&seconds, &local);
 #endif
