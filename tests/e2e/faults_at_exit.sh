@@ -40,8 +40,10 @@ expect_failed_save() {
     echo "ok $what"
 }
 
+# Room for the program (larger under the sanitizers) and a little more, soon filled.
+room=$(($(stat -c %s "$KORUVA_BIN") / 1024 + 1024))k
 full=$WORK/full
-mount_tmpfs "$full" 8m || fail "cannot mount the full disk"
+mount_tmpfs "$full" "$room" || fail "cannot mount the full disk"
 cp "$KORUVA_BIN" "$full/koruva"
 crlf 1500 3000 >"$full/setting.dat"
 dd if=/dev/zero of="$full/filler" bs=4k 2>/dev/null || true
@@ -50,7 +52,7 @@ expect_failed_save "$full" "full disk"
 # A read-only program folder sends the save to the per-user folder; the file beside the
 # program stays as it was and still wins at the next start.
 readonly=$WORK/readonly
-mount_tmpfs "$readonly" 8m || fail "cannot mount the read-only folder"
+mount_tmpfs "$readonly" "$room" || fail "cannot mount the read-only folder"
 cp "$KORUVA_BIN" "$readonly/koruva"
 crlf 1500 3000 >"$readonly/setting.dat"
 chmod 444 "$readonly/setting.dat"
