@@ -1,6 +1,7 @@
 #include "replacing_file.h"
 
 #include "file_api.h"
+#include "path_separator.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -27,11 +28,14 @@ namespace {
     throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(), what);
 }
 
-#ifndef _WIN32
 std::string folderOf(const std::string& path) {
-    const auto pos = path.find_last_of('/');
-    return pos == std::string::npos ? "." : (pos == 0 ? "/" : path.substr(0, pos));
+    const auto pos = path.find_last_of(kPathSeparator);
+    if (pos == std::string::npos)
+        return ".";
+    return pos == 0 ? std::string(1, kPathSeparator) : path.substr(0, pos);
 }
+
+#ifndef _WIN32
 
 // The rename itself lives in the folder's entry; flush that too so it survives a power cut.
 void syncFolderOf(const std::string& path) {
@@ -100,11 +104,6 @@ std::FILE* openOwnTemporary(const std::string& prefix, std::string& path) {
     throwErrno(prefix);
 }
 #else
-std::string folderOf(const std::string& path) {
-    const auto pos = path.find_last_of("\\/");
-    return pos == std::string::npos ? std::string(".") : path.substr(0, pos);
-}
-
 // A save keeps its temporary open, without leave to delete it, until the rename: deleting a
 // temporary fails while its save lives, and succeeds for one a killed save left.
 void removeStaleTemporaries(const std::string& prefix) {
