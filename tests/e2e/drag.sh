@@ -8,6 +8,7 @@ for wm in "${WINDOW_MANAGERS[@]}"; do
     app=$(new_program_folder)
     start_clock "$app"
     wait_until "the design place" client_at 433 265
+    remember_labels_home
 
     for drag in "1 40 30" "3 -60 20" "2 40 30"; do
         read -r button dx dy <<<"$drag"
@@ -18,7 +19,7 @@ for wm in "${WINDOW_MANAGERS[@]}"; do
         wait_until "button $button to drag the window by $dx,$dy" client_at $((x0 + dx)) $((y0 + dy))
     done
     # Those drags set a swing off; the labels must be home before the next part looks at them.
-    wait_until "the swing to end" labels_at_rest
+    wait_until "the swing to end" labels_home
 
     # A real hand reports motion every 8 ms or so, faster than the swing's 20 ms step: the
     # swing must run meanwhile, not wait for the hand to stop. Two seconds in, the labels are
@@ -28,7 +29,7 @@ for wm in "${WINDOW_MANAGERS[@]}"; do
     xdotool mousemove --window "$WID" 140 250 "${moves[@]}"
     ink=$(label2_ink)
     [ "$ink" -eq 0 ] || fail "after two seconds of motion the lower label still shows ($ink pixels)"
-    wait_until "the swing to bring the labels home" labels_at_rest
+    wait_until "the swing to bring the labels home" labels_home
 
     # A press on the text and a move: the label keeps the input, the window stays.
     read_client

@@ -13,15 +13,27 @@ CLOCK_PID=
 read -r -a WINDOW_MANAGERS <<<"${KORUVA_E2E_WMS:-none openbox icewm fluxbox metacity}"
 
 cleanup() {
-    [ -n "$CLOCK_PID" ] && kill "$CLOCK_PID" 2>/dev/null || true
+    end_process "$CLOCK_PID"
     stop_display
     rm -rf "$WORK"
 }
 
 stop_display() {
-    [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+    end_process "$WM_PID"
+    end_process "$XVFB_PID"
     WM_PID= XVFB_PID=
+}
+
+# Ends a child for sure and reaps it: some window managers (fluxbox) ignore SIGTERM once their
+# display is gone, so the window manager goes first and a stubborn one gets SIGKILL.
+end_process() {
+    local pid=$1
+    [ -n "$pid" ] || return 0
+    kill "$pid" 2>/dev/null || true
+    local deadline=$((SECONDS + 5))
+    while kill -0 "$pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
 }
 trap cleanup EXIT
 # Where setting.dat goes when the program folder is not writable: ours, never the user's own.
@@ -124,15 +136,43 @@ client_at() {
     [ "$CX" = "$1" ] && [ "$CY" = "$2" ]
 }
 
-# Pixels of the dark blue text inside the lower label's box at rest: many while the labels
-# rest, none while a swing has carried them away.
-label2_ink() {
-    import -window "$WID" ppm:- | convert ppm:- -crop 217x73+48+136 +repage -fuzz 12% \
-        -fill black -opaque 'rgb(0,0,192)' -fill white +opaque black \
-        -format '%[fx:round(w*h*(1-mean))]' info:
+# The dark blue text of the lower label's column, from just below the upper label's box down,
+# as black on white: the upper label only ever moves up, so all ink here is the lower label's.
+label2_column() {
+    import -window "$WID" ppm:- | convert ppm:- -crop 217x100+48+130 +repage -fuzz 12% \
+        -fill black -opaque 'rgb(0,0,192)' -fill white +opaque black "$@"
 }
 
-labels_at_rest() { [ "$(label2_ink)" -gt 100 ]; }
+# Pixels of the lower label's text inside its box at rest: none while a swing has carried it away.
+label2_ink() {
+    label2_column -crop 217x73+0+6 +repage -format '%[fx:round(w*h*(1-mean))]' info:
+}
+
+# The top and bottom row of the lower label's ink ("none" without ink).
+label2_rows() {
+    label2_column -trim -format '%Y %h' info: 2>/dev/null | tr -d + |
+        awk '$2 > 1 {print $1, $1 + $2 - 1; next} {print "none"}'
+}
+
+# Call before any input reaches the clock: the labels rest where the window showed them.
+remember_labels_home() {
+    LABEL2_HOME=$(label2_rows)
+    local top bottom
+    read -r top bottom <<<"$LABEL2_HOME"
+    [ "$top" != none ] && [ $((bottom - top)) -gt 20 ] ||
+        fail "no lower label to be seen at start ($LABEL2_HOME)"
+}
+
+# A swing moves the label by 50 twips, over three pixels, a step; the digits shown move its
+# antialiased top and bottom rows by at most one. So only the label at home lies within a pixel
+# of where it stood at start.
+labels_home() {
+    local top bottom home_top home_bottom
+    read -r top bottom <<<"$(label2_rows)"
+    read -r home_top home_bottom <<<"${LABEL2_HOME:?remember_labels_home first}"
+    [ "$top" != none ] && [ $((top - home_top)) -ge -1 ] && [ $((top - home_top)) -le 1 ] &&
+        [ $((bottom - home_bottom)) -ge -1 ] && [ $((bottom - home_bottom)) -le 1 ]
+}
 
 find_clock_window() {
     clock_running || fail "the clock ended at start-up: $(tail -n 3 "$WORK/clock.stderr")"
