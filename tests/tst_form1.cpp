@@ -3,6 +3,7 @@
 #include "face_font.h"
 #include "form1.h"
 #include "frame_extents.h"
+#include "stepped_ticker.h"
 #include "test_support.h"
 #include "twips.h"
 
