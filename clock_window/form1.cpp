@@ -12,7 +12,6 @@
 #include "twips.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMessageBox>
@@ -22,7 +21,6 @@
 #include <QScreen>
 #include <QWindow>
 
-#include <cstdio>
 #include <exception>
 #include <utility>
 
@@ -67,10 +65,20 @@ ClockLabel* makeLabel(const LabelDesign& design, QWidget* parent) {
     return label;
 }
 
-// Installed where the user cannot write, the program keeps setting.dat in a per-user folder.
 SettingLocation::Places settingPlaces(const Form1Seams& seams) {
-    return {seams.programFolder(), seams.perUserFolder(), seams.canCreateFileIn,
-            SettingLocation::MakeFolder};
+    return {seams.programFolder(), seams.perUserFolder(), SettingLocation::MakeFolder};
+}
+
+QString saveFailure(const std::vector<SettingLocation::SaveAttempt>& attempts) {
+    if (attempts.empty())
+        return QStringLiteral("The window position could not be saved: neither the program's "
+                              "folder nor a configuration folder of yours is known.");
+    QString text = QStringLiteral("The window position could not be saved.\n");
+    for (const SettingLocation::SaveAttempt& attempt : attempts)
+        text +=
+            QStringLiteral("\n%1:\n%2\n")
+                .arg(QString::fromStdString(attempt.path), QString::fromStdString(attempt.error));
+    return text;
 }
 
 } // namespace
@@ -78,12 +86,8 @@ SettingLocation::Places settingPlaces(const Form1Seams& seams) {
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
     seams.clock = [] { return std::chrono::system_clock::now(); };
-    // Qt gives the folder with forward slashes; the path routines join with the native one.
-    seams.programFolder = [] {
-        return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
-    };
-    seams.perUserFolder = SettingLocation::PerUserFolder;
-    seams.canCreateFileIn = SettingLocation::CanCreateFileIn;
+    seams.programFolder = SettingLocation::ProgramFolder;
+    seams.perUserFolder = [] { return SettingLocation::PerUserFolder(kCaption); };
     seams.screenRects = [] {
         QList<QRect> rects;
         for (const QScreen* screen : QGuiApplication::screens())
@@ -165,7 +169,7 @@ void Form1::moveFrameTo(const QPoint& topLeft) {
 // is asked of the window manager before the window is mapped.
 void Form1::Form_Load() {
     m_loading = true;
-    if (const auto position = savedPosition(SettingLocation::PathToRead(settingPlaces(m_seams))))
+    if (const auto position = savedPosition())
         placeAt(*position);
     m_loading = false;
     show();
@@ -174,21 +178,30 @@ void Form1::Form_Load() {
     Timer1_Timer();
 }
 
-std::optional<PositionFile::Position> Form1::savedPosition(const std::string& path) const {
+// Whatever lies where setting.dat should be, the clock starts: at the design place when the
+// file cannot be used.
+std::optional<PositionFile::Position> Form1::savedPosition() const {
+    std::string path;
     try {
+        const auto toRead = SettingLocation::PathToRead(settingPlaces(m_seams));
+        if (!toRead)
+            return std::nullopt;
+        path = *toRead;
         if (MyFunction_Lv01::CheckFileExists(path, "OFF") != "OK")
             return std::nullopt;
+        if (!SettingLocation::SmallEnoughToRead(path)) {
+            qWarning("%s is larger than any position file; starting at the design position",
+                     path.c_str());
+            return std::nullopt;
+        }
         LineList lines;
         MyFunction_Lv02::AccessLineFile(path, lines, "S_Read", "normal");
         const auto position = PositionFile::ReadPosition(lines);
         if (!position)
-            std::fprintf(stderr,
-                         "KORUVA!: %s holds no usable position; starting at the design position\n",
-                         path.c_str());
+            qWarning("%s holds no usable position; starting at the design position", path.c_str());
         return position;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "KORUVA!: cannot read %s: %s; starting at the design position\n",
-                     path.c_str(), error.what());
+        qWarning("cannot read %s: %s; starting at the design position", path.c_str(), error.what());
         return std::nullopt;
     }
 }
@@ -201,9 +214,7 @@ void Form1::placeAt(const PositionFile::Position& position) {
     const QPoint client = QPoint(Twips::toPixels(position.left), Twips::toPixels(position.top)) +
                           QPoint(frame.left(), frame.top());
     if (!clientAreaOnSomeScreen(QRect(client, size()))) {
-        std::fprintf(stderr,
-                     "KORUVA!: the saved position lies off every screen; starting at the design "
-                     "position\n");
+        qWarning("the saved position lies off every screen; starting at the design position");
         return;
     }
     setGeometry(QRect(client, size()));
@@ -224,13 +235,14 @@ void Form1::Form_DblClick() {
     // Window positions always fit; the fallback only keeps a broken platform value harmless.
     LineList lines = PositionFile::PositionLines(
         {Twips::roundToInt32(Left()).value_or(0), Twips::roundToInt32(Top()).value_or(0)});
-    const std::string path = SettingLocation::PathToWrite(settingPlaces(m_seams));
+    std::vector<SettingLocation::SaveAttempt> attempts;
     try {
-        MyFunction_Lv02::AccessLineFile(path, lines, "S_Write", "normal");
+        attempts = SettingLocation::Save(settingPlaces(m_seams), lines);
     } catch (const std::exception& error) {
-        m_seams.showSaveError(
-            QStringLiteral("The window position could not be saved to \"%1\".\n\n%2")
-                .arg(QString::fromStdString(path), QString::fromUtf8(error.what())));
+        attempts.push_back({PositionFile::kFileName, error.what()});
+    }
+    if (attempts.empty() || !attempts.back().error.empty()) {
+        m_seams.showSaveError(saveFailure(attempts));
         endProgram(1);
         return;
     }

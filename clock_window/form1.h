@@ -24,9 +24,9 @@ class QWindow;
 struct Form1Seams {
     std::function<std::chrono::system_clock::time_point()> clock;
     std::string timeLocale; // empty: the user's regional settings
+    // Where setting.dat may live; empty when the platform cannot name the folder.
     std::function<std::string()> programFolder;
     std::function<std::string()> perUserFolder;
-    std::function<bool(const std::string& folder)> canCreateFileIn;
     std::function<QList<QRect>()> screenRects;
     std::function<void(const QString& text)> showSaveError;
     std::function<void(int status)> exitProcess;
@@ -80,7 +80,7 @@ protected:
 
 private:
     void ShowClock();
-    std::optional<PositionFile::Position> savedPosition(const std::string& path) const;
+    std::optional<PositionFile::Position> savedPosition() const;
     void placeAt(const PositionFile::Position& position);
     bool clientAreaOnSomeScreen(const QRect& client) const;
     QPointF windowTwips(const QMouseEvent* event) const;
