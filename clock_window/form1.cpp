@@ -45,15 +45,6 @@ std::int16_t shiftCode(Qt::KeyboardModifiers modifiers) {
                                      ((modifiers & Qt::AltModifier) ? 4 : 0));
 }
 
-// The face's texts as the platform formats them: UTF-16 on Windows, the locale's bytes elsewhere.
-[[maybe_unused]] QString faceText(const std::wstring& text) {
-    return QString::fromStdWString(text);
-}
-
-[[maybe_unused]] QString faceText(const std::string& text) {
-    return QString::fromLocal8Bit(text.c_str());
-}
-
 ClockLabel* makeLabel(const LabelDesign& design, QWidget* parent) {
     auto* label = new ClockLabel(QString::fromLatin1(design.text), design.box.left, design.box.top,
                                  design.box.width, design.box.height, parent);
@@ -300,9 +291,9 @@ void Form1::Timer1_Timer() {
 void Form1::ShowClock() {
     const RegionalClock::FaceTexts face = m_regional.format(m_seams.clock());
     const std::string_view weekday = WeekdayNames[static_cast<std::size_t>(face.weekday)];
-    Label1->setText(faceText(face.date) + QLatin1Char(' ') +
+    Label1->setText(QString::fromStdString(face.date) + QLatin1Char(' ') +
                     QString::fromLatin1(weekday.data(), static_cast<qsizetype>(weekday.size())));
-    Label2->setText(faceText(face.time));
+    Label2->setText(QString::fromStdString(face.time));
 }
 
 // A tick or a swing step repaints only the label rectangles that changed: draw just those.

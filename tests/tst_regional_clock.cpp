@@ -42,12 +42,8 @@ constexpr const char* kPlainLocale = "C";
 constexpr const char* kTokyoDate = "12/13/26";
 #endif
 
-[[maybe_unused]] QString text(const std::string& narrow) {
-    return QString::fromStdString(narrow);
-}
-
-[[maybe_unused]] QString text(const std::wstring& wide) {
-    return QString::fromStdWString(wide);
+QString text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
 }
 
 #ifdef __linux__
@@ -100,6 +96,8 @@ private slots:
     void face_data();
     void face();
     void weekdayFollowsTheLocalDate();
+    void civilUtc_data();
+    void civilUtc();
     void zoneChangeShowsAtOnce_data();
     void zoneChangeShowsAtOnce();
     void tickDelay_data();
@@ -133,6 +131,10 @@ void TestRegionalClock::face_data() {
     QTest::newRow("de-DE") << "de-DE" << ms(at(2026, 12, 12, 9, 5, 7)) << "12.12.2026"
                            << "09:05:07"
                            << "Sat";
+    // The C runtime knows no local time before 1970: the face shows the moment in UTC.
+    QTest::newRow("en-US, before 1970") << "en-US" << ms(at(1900, 1, 1, 12, 0, 0)) << "1/1/1900"
+                                        << "12:00:00 PM"
+                                        << "Mon";
     QTest::newRow("ja-JP, midnight")
         << "ja-JP" << ms(at(2026, 12, 12, 0, 0, 0, 999)) << "2026/12/12"
         << "0:00:00"
@@ -150,6 +152,9 @@ void TestRegionalClock::face_data() {
     QTest::newRow("C, New Year") << "C" << ms(at(2027, 1, 1, 0, 0, 0, 999)) << "01/01/27"
                                  << "00:00:00"
                                  << "Fri";
+    QTest::newRow("C, before 1970") << "C" << ms(at(1900, 1, 1, 12, 0, 0)) << "01/01/00"
+                                    << "12:00:00"
+                                    << "Mon";
     QTest::newRow("en_US") << "en_US.UTF-8" << ms(at(2026, 12, 6, 21, 5, 7)) << "12/06/2026"
                            << "09:05:07 PM"
                            << "Sun";
@@ -185,6 +190,26 @@ void TestRegionalClock::weekdayFollowsTheLocalDate() {
     useZone(kUtc);
     QCOMPARE(text(face.date), QString::fromLatin1(kTokyoDate));
     QCOMPARE(face.weekday, 0);
+}
+
+void TestRegionalClock::civilUtc_data() {
+    QTest::addColumn<qint64>("when");    // seconds since the epoch
+    QTest::addColumn<QString>("fields"); // year-month-day weekday yday hh:mm:ss
+    QTest::newRow("the epoch") << qint64(0) << "1970-01-01 4 0 00:00:00";
+    QTest::newRow("a second before it") << qint64(-1) << "1969-12-31 3 364 23:59:59";
+    QTest::newRow("1900") << qint64(-2208945600) << "1900-01-01 1 0 12:00:00";
+    QTest::newRow("a leap day") << qint64(951782400) << "2000-02-29 2 59 00:00:00";
+    QTest::newRow("the year's last second") << qint64(1830297599) << "2027-12-31 5 364 23:59:59";
+}
+
+void TestRegionalClock::civilUtc() {
+    QFETCH(qint64, when);
+    QFETCH(QString, fields);
+    const std::tm t = RegionalClock::civilUtc(system_clock::time_point(seconds(when)));
+    QCOMPARE(QString::asprintf("%04d-%02d-%02d %d %d %02d:%02d:%02d", t.tm_year + 1900,
+                               t.tm_mon + 1, t.tm_mday, t.tm_wday, t.tm_yday, t.tm_hour, t.tm_min,
+                               t.tm_sec),
+             fields);
 }
 
 void TestRegionalClock::zoneChangeShowsAtOnce_data() {
