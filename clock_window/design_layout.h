@@ -1,5 +1,7 @@
 #pragma once
 
+#include "koruva_info.h"
+
 // The window and its controls as they stand when the window is created. Twips throughout.
 namespace DesignLayout {
 
@@ -18,7 +20,7 @@ struct LabelDesign {
     int pixelSize; // the point size at 96 dpi
 };
 
-inline constexpr const char* kCaption = "Velomire -KORUVA!-";
+inline constexpr const char* kCaption = KoruvaInfo::kName;
 inline constexpr int kClientWidth = 4260;
 inline constexpr int kClientHeight = 4260;
 // Where the client area's top-left corner stands when no saved position is applied.

@@ -3,6 +3,7 @@
 #include "clock_label.h"
 #include "design_layout.h"
 #include "face_font.h"
+#include "koruva_info.h"
 #include "frame_extents.h"
 #include "my_function_lv01.h"
 #include "my_function_lv02.h"
@@ -78,7 +79,7 @@ Form1Seams Form1Seams::real() {
     Form1Seams seams;
     seams.clock = [] { return std::chrono::system_clock::now(); };
     seams.programFolder = SettingLocation::ProgramFolder;
-    seams.perUserFolder = [] { return SettingLocation::PerUserFolder(kCaption); };
+    seams.perUserFolder = [] { return SettingLocation::PerUserFolder(KoruvaInfo::kName); };
     seams.screenRects = [] {
         QList<QRect> rects;
         for (const QScreen* screen : QGuiApplication::screens())

@@ -48,10 +48,10 @@ for size in 48 128; do
     [ "$(identify -format %wx%h "$WORK/unpacked/usr/share/icons/hicolor/${size}x$size/apps/$(desktop_key Icon).png")" = "${size}x$size" ] ||
         fail "no ${size}x$size icon named $(desktop_key Icon)"
 done
-for doc in copyright BebasNeue-OFL.txt; do
+for doc in copyright LICENSE BebasNeue-OFL.txt; do
     [ -s "$WORK/unpacked/usr/share/doc/koruva/$doc" ] || fail "no $doc"
 done
-echo "ok desktop entry, metainfo, icons, copyright and font licence"
+echo "ok desktop entry, metainfo, icons, copyright, licence and font licence"
 
 echo "== install as root"
 # A fresh install, whatever an earlier run left.
