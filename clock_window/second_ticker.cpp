@@ -116,12 +116,6 @@ bool SecondTicker::isActive() const {
     return m_wallTimer ? m_wallActive : m_timer.isActive();
 }
 
-int SecondTicker::remainingTime() const {
-    if (!m_wallTimer)
-        return m_timer.remainingTime();
-    return m_wallActive ? static_cast<int>(delayToNextTick(m_clock()).count()) : -1;
-}
-
 std::chrono::milliseconds SecondTicker::delayToNextTick(std::chrono::system_clock::time_point now) {
     const auto intoSecond = duration_cast<microseconds>(now.time_since_epoch()) % seconds(1);
     const auto untilTurn = microseconds(seconds(1)) -

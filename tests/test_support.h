@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -44,6 +45,14 @@ public:
     std::string lastTitle;
     std::function<void(int)> onYield;
 };
+
+// A moment given in UTC, which is also the local time: the tests run with TZ=UTC.
+inline std::chrono::system_clock::time_point at(int y, unsigned m, unsigned d, int hh, int mm,
+                                                int ss, int ms = 0) {
+    using namespace std::chrono;
+    return sys_days{year{y} / month{m} / day{d}} + hours{hh} + minutes{mm} + seconds{ss} +
+           milliseconds{ms};
+}
 
 inline void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
