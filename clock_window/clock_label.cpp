@@ -106,7 +106,10 @@ void ClockLabel::drawFromImages(bool on, DigitWindow digitWindow) {
     m_images.reset();
     if (on)
         m_images = std::make_unique<TickImages>(
-            [this](const QString& text, const QRect& rect) { return paintBox(text, rect); }, this);
+            [this](const QString& text, const QRect& rect, bool withText) {
+                return paintBox(text, rect, withText);
+            },
+            this);
     update();
 }
 
@@ -121,23 +124,32 @@ TickImages::Look ClockLabel::look() const {
 // Part of the box as the window paints it, text and all, in device pixels: Qt paints it into
 // the window's backing store, where it is read back, so the images are a real paint's pixels
 // at any pixel ratio. With the digit window up the paint lies under it, unseen.
-QImage ClockLabel::paintBox(const QString& text, const QRect& rect) {
+QImage ClockLabel::paintBox(const QString& text, const QRect& rect, bool withText) {
     Q_ASSERT(text == this->text());
     QBackingStore* store = window()->backingStore();
     if (!store || !store->paintDevice() || store->paintDevice()->devType() != QInternal::Image ||
         !window()->testAttribute(Qt::WA_Mapped))
         return {};
     const qreal ratio = devicePixelRatioF();
+    const QRect area =
+        QRectF(QPointF(rect.topLeft()) / ratio, QSizeF(rect.size()) / ratio).toAlignedRect();
     m_paintingText = true;
-    repaint(QRectF(QPointF(rect.topLeft()) / ratio, QSizeF(rect.size()) / ratio).toAlignedRect());
-    m_paintingText = false;
+    m_hidingText = !withText;
+    repaint(area);
+    m_hidingText = false;
     const auto* painted = static_cast<const QImage*>(store->paintDevice());
     const QRect source(mapTo(window(), QPoint()) * ratio + rect.topLeft(), rect.size());
     // A backing store not yet of the window's new size or ratio has no such pixels.
-    if (painted->size() != (QSizeF(window()->size()) * ratio).toSize() ||
-        !painted->rect().contains(source))
-        return {};
-    return painted->copy(source).convertToFormat(QImage::Format_RGB32);
+    const bool readable = painted->size() == (QSizeF(window()->size()) * ratio).toSize() &&
+                          painted->rect().contains(source);
+    QImage pixels =
+        readable ? painted->copy(source).convertToFormat(QImage::Format_RGB32) : QImage();
+    pixels.setDevicePixelRatio(ratio);
+    // The text back where it was painted away.
+    if (!withText)
+        repaint(area);
+    m_paintingText = false;
+    return pixels;
 }
 
 // The native window belongs to the label at home; a swing is drawn by Qt, and the window comes
@@ -285,6 +297,8 @@ void ClockLabel::paintEvent(QPaintEvent* event) {
             },
             Qt::QueuedConnection);
     }
+    if (m_hidingText)
+        return;
     painter.setPen(palette().color(foregroundRole()));
     laidOut().draw(&painter, contentsRect().topLeft());
 }

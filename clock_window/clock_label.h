@@ -53,7 +53,7 @@ private:
     void setTextQuietly(const QString& text);
     bool imagesApply() const;
     TickImages::Look look() const;
-    QImage paintBox(const QString& text, const QRect& rect);
+    QImage paintBox(const QString& text, const QRect& rect, bool withText);
     void followHome();
     void placeNative();
     void putAll();
@@ -71,4 +71,5 @@ private:
     QRect m_nativeRect;
     bool m_paintingText = false;
     bool m_followQueued = false;
+    bool m_hidingText = false;
 };

@@ -1,7 +1,9 @@
 #include "tick_images.h"
 
+#include <QColor>
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QPainter>
 #include <QTextLayout>
 #include <QTextLine>
 
@@ -71,6 +73,8 @@ void TickImages::use(const Look& look) {
     m_pairsHold = true;
     m_advances.clear();
     m_inks.clear();
+    m_faces.clear();
+    m_background = QImage();
     m_kept.clear();
     m_keptBytes = 0;
     m_paints = 0;
@@ -120,6 +124,21 @@ TickImages::Ink TickImages::ink(char32_t character) {
     return reach;
 }
 
+const TickImages::Face& TickImages::face(char32_t character) {
+    const auto known = m_faces.constFind(character);
+    if (known != m_faces.cend())
+        return *known;
+    Face found;
+    const auto layout = lineOf(textOf(character), m_look.font, m_layoutDevice);
+    const QList<QGlyphRun> runs = layout->glyphRuns();
+    if (!runs.isEmpty() && !runs.front().glyphIndexes().isEmpty()) {
+        found.font = runs.front().rawFont();
+        found.index = runs.front().glyphIndexes().front();
+        found.offset = runs.front().positions().front();
+    }
+    return *m_faces.insert(character, found);
+}
+
 std::vector<TickImages::Glyph> TickImages::layOut(const QString& text, std::size_t from,
                                                   const std::vector<Glyph>& before) {
     const Units units = unitsOf(text);
@@ -141,9 +160,22 @@ bool TickImages::layoutAgrees(const QString& text, const std::vector<Glyph>& gly
     const Units units = unitsOf(text);
     if (!line.isValid() || units.points.size() != glyphs.size())
         return false;
+    // The same glyphs, in the same faces, where the pairs put them.
     std::size_t shaped = 0;
-    for (const QGlyphRun& run : layout->glyphRuns())
-        shaped += static_cast<std::size_t>(run.glyphIndexes().size());
+    for (const QGlyphRun& run : layout->glyphRuns()) {
+        const QList<quint32> indexes = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype k = 0; k < indexes.size(); ++k, ++shaped) {
+            if (shaped >= glyphs.size())
+                return false;
+            const auto known = m_faces.constFind(glyphs[shaped].character);
+            if (known == m_faces.cend() || known->font != run.rawFont() ||
+                known->index != indexes[k] ||
+                toFixed(positions[k].x()) != glyphs[shaped].x + toFixed(known->offset.x()) ||
+                toFixed(positions[k].y()) != toFixed(known->offset.y()))
+                return false;
+        }
+    }
     if (shaped != glyphs.size())
         return false;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
@@ -186,16 +218,22 @@ void TickImages::checkPairs(const QString& text, const std::vector<Glyph>& glyph
 TickImages::Change TickImages::paintInFull(const QString& text) {
     ++m_paints;
     const QRect box = boxRect();
-    m_shown = m_paint(text, box);
-    m_showing = !m_shown.isNull() && m_shown.size() == box.size();
+    if (m_background.isNull())
+        m_background = m_paint(text, box, false);
+    m_shown = m_paint(text, box, true);
+    m_showing =
+        !m_shown.isNull() && m_shown.size() == box.size() && m_background.size() == box.size();
     if (!m_showing) {
         m_shown = QImage();
+        m_background = QImage();
         return {};
     }
     m_shownText = text;
     m_shownGlyphs = layOut(text, 0, {});
-    for (const Glyph& glyph : m_shownGlyphs)
+    for (const Glyph& glyph : m_shownGlyphs) {
         ink(glyph.character);
+        face(glyph.character);
+    }
     checkPairs(text, m_shownGlyphs);
     return {box, m_shown, true};
 }
@@ -211,8 +249,10 @@ TickImages::Change TickImages::change(const QString& text) {
            units.points[same] == m_shownGlyphs[same].character)
         ++same;
     std::vector<Glyph> glyphs = layOut(text, same, m_shownGlyphs);
-    for (std::size_t i = same; i < glyphs.size(); ++i)
+    for (std::size_t i = same; i < glyphs.size(); ++i) {
         ink(glyphs[i].character);
+        face(glyphs[i].character);
+    }
     const QRect box = boxRect();
     const QRect rect = (inkRect(m_shownGlyphs, same) | inkRect(glyphs, same)) & box;
     if (rect.isEmpty()) {
@@ -241,31 +281,70 @@ TickImages::Change TickImages::change(const QString& text) {
         }
     }
     QImage pixels;
-    bool painted = false;
+    const bool painted = false;
     const auto kept = m_kept.find(key);
     if (kept != m_kept.end()) {
         kept->lastUse = ++m_uses;
         pixels = kept->pixels;
+        const auto rowBytes = static_cast<std::size_t>(pixels.width()) * 4;
+        for (int y = 0; y < pixels.height(); ++y)
+            std::memcpy(m_shown.scanLine(rect.top() + y) +
+                            static_cast<std::size_t>(rect.left()) * 4,
+                        pixels.constScanLine(y), rowBytes);
     } else {
-        ++m_paints;
-        painted = true;
-        pixels = m_paint(text, rect);
-        if (pixels.isNull() || pixels.size() != rect.size()) {
-            m_showing = false;
-            return {};
-        }
-        checkPairs(text, glyphs);
-        if (!m_pairsHold)
-            return paintInFull(text);
+        compose(rect, glyphs);
+        pixels = m_shown.copy(rect);
         keep(key, pixels);
     }
-    const auto rowBytes = static_cast<std::size_t>(pixels.width()) * 4;
-    for (int y = 0; y < pixels.height(); ++y)
-        std::memcpy(m_shown.scanLine(rect.top() + y) + static_cast<std::size_t>(rect.left()) * 4,
-                    pixels.constScanLine(y), rowBytes);
     m_shownText = text;
     m_shownGlyphs = std::move(glyphs);
     return {rect, pixels, painted};
+}
+
+// The picture under `rect` again, and over it every glyph that may ink it, drawn by the same
+// raster engine, in the same order and at the same positions as the label's own paint.
+void TickImages::compose(const QRect& rect, const std::vector<Glyph>& glyphs) {
+    const auto rowBytes = static_cast<std::size_t>(rect.width()) * 4;
+    const auto from = static_cast<std::size_t>(rect.left()) * 4;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        std::memcpy(m_shown.scanLine(y) + from, m_background.constScanLine(y) + from, rowBytes);
+    const qreal ratio = m_look.pixelRatio;
+    const int margin = inkMargin(ratio);
+    QPainter painter(&m_shown);
+    painter.setClipRect(QRectF(QPointF(rect.topLeft()) / ratio, QSizeF(rect.size()) / ratio));
+    painter.setPen(QColor::fromRgba(m_look.colour));
+    QGlyphRun run;
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    const auto flush = [&] {
+        if (indexes.isEmpty())
+            return;
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        painter.drawGlyphRun(QPointF(), run);
+        indexes.clear();
+        positions.clear();
+    };
+    for (const Glyph& glyph : glyphs) {
+        const Ink reach = m_inks.value(glyph.character);
+        const qreal left =
+            std::floor(static_cast<qreal>(glyph.x + reach.left) * ratio / 64) - margin;
+        const qreal right =
+            std::ceil(static_cast<qreal>(glyph.x + reach.right) * ratio / 64) + margin;
+        if (right < rect.left() || left > rect.right())
+            continue;
+        const Face& drawn = m_faces[glyph.character];
+        if (!drawn.font.isValid())
+            continue;
+        if (drawn.font != run.rawFont()) {
+            flush();
+            run.setRawFont(drawn.font);
+        }
+        indexes.append(drawn.index);
+        positions.append(
+            QPointF(static_cast<qreal>(glyph.x) / 64 + drawn.offset.x(), drawn.offset.y()));
+    }
+    flush();
 }
 
 void TickImages::keep(const QByteArray& key, const QImage& pixels) {

@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QPointF>
+#include <QRawFont>
 #include <QRect>
 #include <QString>
 #include <QtGlobal>
@@ -15,15 +17,19 @@
 
 class QPaintDevice;
 
-// A label's pixels composited once over what lies under it and kept, so that a tick puts ready
+// A label's pixels composited over what lies under it and kept, so that a tick puts ready
 // pixels where a paint would shape, rasterise and blend its text again.
 //
-// The text is laid out from the advances of its character pairs, each learnt once from Qt's
-// own layout, so a tick shapes nothing. Each kept image holds the pixels of one changed
-// rectangle, and its key is everything those pixels depend on besides the look: the rectangle
-// and every character whose ink may reach into it, with its exact position. Whenever a full
-// paint is made, Qt's own layout of the text is compared with the pairs' one; a text they do
-// not explain (a ligature, a contextual form) turns the kept images off for the look.
+// The text is laid out from the advances of its character pairs and the glyph of each
+// character, each learnt once from Qt's own layout, so a tick shapes nothing. A changed
+// rectangle is composited by Qt's raster engine: the picture under the label, kept from one
+// paint without the text, and the glyphs that ink the rectangle at their exact positions. Each
+// composited rectangle is kept too, under a key of everything its pixels depend on besides the
+// look: the rectangle and every character that may ink it, where it stands. With tabular
+// digits a tick finds its pixels kept; with proportional ones (the bundled face) the seconds
+// move with the minutes and are composited afresh. Whenever a full paint is made, Qt's own
+// layout of the whole text is compared with the pairs' one; a text they do not explain (a
+// ligature, a contextual form) turns both off for the look, and each change is painted in full.
 class TickImages {
 public:
     // Everything besides the text that decides the pixels.
@@ -40,8 +46,9 @@ public:
     };
 
     // The pixels of `rect` (device pixels from the box's top-left corner) as the window paints
-    // them with `text` in the box, RGB32; a null image when it cannot paint now.
-    using Paint = std::function<QImage(const QString& text, const QRect& rect)>;
+    // them with `text` in the box, or without any text, RGB32; a null image when it cannot
+    // paint now.
+    using Paint = std::function<QImage(const QString& text, const QRect& rect, bool withText)>;
 
     // What a change of text puts where: device pixels from the box's top-left corner.
     struct Change {
@@ -50,7 +57,8 @@ public:
         bool painted = false; // just painted by the window itself, not taken from a kept image
     };
 
-    static constexpr std::size_t kDefaultBudget = 2 * 1024 * 1024;
+    // Room for the ten changes of a tabular last digit and a few more, at a pixel ratio of 1.
+    static constexpr std::size_t kDefaultBudget = 96 * 1024;
 
     TickImages(Paint paint, QPaintDevice* layoutDevice, std::size_t budgetBytes = kDefaultBudget);
 
@@ -79,6 +87,11 @@ private:
     struct Ink {
         qint64 left, right; // from the pen, 1/64 device-independent pixels
     };
+    struct Face {
+        QRawFont font;
+        quint32 index = 0;
+        QPointF offset; // from the pen on the line's top, device-independent pixels
+    };
     struct Kept {
         QImage pixels;
         std::uint64_t lastUse = 0;
@@ -88,6 +101,8 @@ private:
                               const std::vector<Glyph>& before);
     qint64 advance(char32_t first, char32_t second);
     Ink ink(char32_t character);
+    const Face& face(char32_t character);
+    void compose(const QRect& rect, const std::vector<Glyph>& glyphs);
     bool layoutAgrees(const QString& text, const std::vector<Glyph>& glyphs) const;
     QRect inkRect(const std::vector<Glyph>& glyphs, std::size_t from) const;
     Change paintInFull(const QString& text);
@@ -102,6 +117,8 @@ private:
     bool m_pairsHold = true;
     QHash<quint64, qint64> m_advances;
     QHash<char32_t, Ink> m_inks;
+    QHash<char32_t, Face> m_faces;
+    QImage m_background;
     QHash<QByteArray, Kept> m_kept;
     std::size_t m_keptBytes = 0;
     std::uint64_t m_uses = 0;
