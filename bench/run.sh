@@ -188,9 +188,12 @@ profile() { # name, command...
 }
 dir=$(new_folder)
 profile ours "$dir/koruva" &
+profiled=($!)
 profile xclock xclock -digital -update 1 &
+profiled+=($!)
 profile conky "${CONKY[@]}" &
-wait
+profiled+=($!)
+wait "${profiled[@]}"
 
 echo "swing: $SWINGS in-process, $SWINGS on the X server" >&2
 "$BENCH/bench_clock" swing "$SWINGS" 2>/dev/null >"$WORK/swing"
