@@ -837,9 +837,11 @@ void TestForm1::tickRepaintsOnlyWhatChanged_data() {
     QTest::addColumn<QString>("lower");
     QTest::addColumn<int>("keptEighths"); // of the time label, from its left, left as they were
     // Then, before one more tick: "swing" (a tick while the labels are away, then home again),
-    // "expose" (the window loses its pixels), "font", "pixel ratio" (to a screen of another).
+    // "expose" (the window loses its pixels), "font", "pixel ratio" (to a screen of another);
+    // or "ten minutes": 600 more ticks, each shown as a clock painting through Qt shows it.
     QTest::addColumn<QString>("then");
     const qint64 minute = 18000, midnight = (15 * 3600 + 54 * 60 + 18) * 1000;
+    const qint64 fiveToMidnight = midnight - 299000;
     for (const bool window : {false, true}) {
         const QString path = window ? " (digit window)" : " (through Qt)";
         const auto row = [&](const QString& name) {
@@ -865,6 +867,9 @@ void TestForm1::tickRepaintsOnlyWhatChanged_data() {
         *row("a second, then a new pixel ratio")
             << "C" << window << qint64(0) << qint64(1000) << "12/08/26 Tue"
             << "08:05:42" << 4 << "pixel ratio";
+        *row("ten minutes to midnight and past, second by second")
+            << "C" << window << fiveToMidnight << qint64(1000) << "12/08/26 Tue"
+            << "23:55:01" << 4 << "ten minutes";
         *row("de_DE, a second") << "de_DE.UTF-8" << window << qint64(0) << qint64(1000)
                                 << "08.12.2026 Tue"
                                 << "08:05:42" << 4 << "";
@@ -874,6 +879,9 @@ void TestForm1::tickRepaintsOnlyWhatChanged_data() {
         *row("ja_JP, a second") << "ja_JP.UTF-8" << window << qint64(0) << qint64(1000)
                                 << "2026年12月08日 Tue"
                                 << "08時05分42秒" << 4 << "";
+        *row("ja_JP, ten minutes, second by second")
+            << "ja_JP.UTF-8" << window << minute << qint64(1000) << "2026年12月08日 Tue"
+            << "08時06分00秒" << 2 << "ten minutes";
         *row("ja_JP, a minute, then an expose")
             << "ja_JP.UTF-8" << window << minute << qint64(1000) << "2026年12月08日 Tue"
             << "08時06分00秒" << 2 << "expose";
@@ -995,6 +1003,27 @@ void TestForm1::tickRepaintsOnlyWhatChanged() {
         const qreal before = form.devicePixelRatioF();
         form.setGeometry(QRect(kOtherScreen, form.size()));
         QTRY_VERIFY(form.devicePixelRatioF() != before);
+    } else if (then == "ten minutes") {
+        // Proportional digits put the seconds elsewhere every minute, and the hour and the
+        // date change at midnight: every tick still shows what Qt paints.
+        Harness lockstep;
+        lockstep.locale = h.locale;
+        lockstep.now = h.now;
+        Form1 reference(lockstep.seams());
+        timeLabel(reference)->drawFromImages(false);
+        reference.Form_Load();
+        QVERIFY(QTest::qWaitForWindowExposed(&reference));
+        const QRect box = form.label2().geometry() | form.label1().geometry();
+        for (int tick = 1; tick <= 600; ++tick) {
+            h.now += seconds(1);
+            lockstep.now = h.now;
+            form.Timer1_Timer();
+            reference.Timer1_Timer();
+            QCoreApplication::processEvents();
+            QCOMPARE(form.label2().text(), reference.label2().text());
+            QVERIFY2(onScreen(form, h.digits, box) == onScreen(reference, nullptr, box),
+                     qPrintable(form.label1().text() + ' ' + form.label2().text()));
+        }
     }
     h.now += seconds(1);
     form.Timer1_Timer();
