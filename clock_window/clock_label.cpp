@@ -126,9 +126,10 @@ TickImages::Look ClockLabel::look() const {
 // at any pixel ratio. With the digit window up the paint lies under it, unseen.
 QImage ClockLabel::paintBox(const QString& text, const QRect& rect, bool withText) {
     Q_ASSERT(text == this->text());
+    // Until the window is first exposed, its backing store has no pixels (and at a scale
+    // factor, asking for them then crashes Qt).
     QBackingStore* store = window()->backingStore();
-    if (!store || !store->paintDevice() || store->paintDevice()->devType() != QInternal::Image ||
-        !window()->testAttribute(Qt::WA_Mapped))
+    if (!store || !window()->testAttribute(Qt::WA_Mapped))
         return {};
     const qreal ratio = devicePixelRatioF();
     const QRect area =
@@ -137,10 +138,14 @@ QImage ClockLabel::paintBox(const QString& text, const QRect& rect, bool withTex
     m_hidingText = !withText;
     repaint(area);
     m_hidingText = false;
-    const auto* painted = static_cast<const QImage*>(store->paintDevice());
+    const QPaintDevice* device = store->paintDevice();
+    const auto* painted = device && device->devType() == QInternal::Image
+                              ? static_cast<const QImage*>(device)
+                              : nullptr;
     const QRect source(mapTo(window(), QPoint()) * ratio + rect.topLeft(), rect.size());
     // A backing store not yet of the window's new size or ratio has no such pixels.
-    const bool readable = painted->size() == (QSizeF(window()->size()) * ratio).toSize() &&
+    const bool readable = painted &&
+                          painted->size() == (QSizeF(window()->size()) * ratio).toSize() &&
                           painted->rect().contains(source);
     QImage pixels =
         readable ? painted->copy(source).convertToFormat(QImage::Format_RGB32) : QImage();

@@ -235,7 +235,47 @@ TickImages::Change TickImages::paintInFull(const QString& text) {
         face(glyph.character);
     }
     checkPairs(text, m_shownGlyphs);
+    if (m_pairsHold)
+        learnAhead(text);
     return {box, m_shown, true};
+}
+
+// Everything the coming ticks will ask for, learnt now, once, rather than a little on each tick
+// of the first minutes: the pairs of the text's characters and the digits, and each glyph
+// rasterised at every fraction of a pixel it may stand at.
+void TickImages::learnAhead(const QString& text) {
+    std::vector<char32_t> alphabet = unitsOf(QStringLiteral("0123456789")).points;
+    for (const char32_t c : unitsOf(text).points) {
+        if (std::find(alphabet.begin(), alphabet.end(), c) == alphabet.end())
+            alphabet.push_back(c);
+    }
+    for (const char32_t first : alphabet) {
+        ink(first);
+        face(first);
+        for (const char32_t second : alphabet)
+            advance(first, second);
+    }
+    QImage scratch(boxRect().size(), QImage::Format_RGB32);
+    scratch.setDevicePixelRatio(m_look.pixelRatio);
+    QPainter painter(&scratch);
+    painter.setPen(QColor::fromRgba(m_look.colour));
+    for (const char32_t c : alphabet) {
+        const Face& drawn = m_faces[c];
+        if (!drawn.font.isValid())
+            continue;
+        QGlyphRun run;
+        run.setRawFont(drawn.font);
+        QList<quint32> indexes;
+        QList<QPointF> positions;
+        for (int fraction = 0; fraction < 64; ++fraction) {
+            indexes.append(drawn.index);
+            positions.append(drawn.offset +
+                             QPointF(fraction + fraction / (64.0 * m_look.pixelRatio), 0));
+        }
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        painter.drawGlyphRun(QPointF(), run);
+    }
 }
 
 TickImages::Change TickImages::change(const QString& text) {

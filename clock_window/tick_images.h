@@ -103,6 +103,7 @@ private:
     Ink ink(char32_t character);
     const Face& face(char32_t character);
     void compose(const QRect& rect, const std::vector<Glyph>& glyphs);
+    void learnAhead(const QString& text);
     bool layoutAgrees(const QString& text, const std::vector<Glyph>& glyphs) const;
     QRect inkRect(const std::vector<Glyph>& glyphs, std::size_t from) const;
     Change paintInFull(const QString& text);
