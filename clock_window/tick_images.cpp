@@ -77,7 +77,8 @@ void TickImages::use(const Look& look) {
     m_background = QImage();
     m_kept.clear();
     m_keptBytes = 0;
-    m_paints = 0;
+    m_keeping = true;
+    m_sinceHit = 0;
     m_shown = QImage();
     m_shownText.clear();
     m_showing = false;
@@ -216,7 +217,6 @@ void TickImages::checkPairs(const QString& text, const std::vector<Glyph>& glyph
 }
 
 TickImages::Change TickImages::paintInFull(const QString& text) {
-    ++m_paints;
     const QRect box = boxRect();
     if (m_background.isNull())
         m_background = m_paint(text, box, false);
@@ -301,29 +301,31 @@ TickImages::Change TickImages::change(const QString& text) {
         return {};
     }
     // The key: the rectangle, and every character that may ink it, where it stands.
-    const qreal ratio = m_look.pixelRatio;
-    const int margin = inkMargin(ratio);
     QByteArray key;
-    const auto append = [&key](qint64 value) {
-        key.append(reinterpret_cast<const char*>(&value), sizeof value);
-    };
-    append(rect.left());
-    append(rect.right());
-    for (const Glyph& glyph : glyphs) {
-        const Ink reach = m_inks.value(glyph.character);
-        const qreal left =
-            std::floor(static_cast<qreal>(glyph.x + reach.left) * ratio / 64) - margin;
-        const qreal right =
-            std::ceil(static_cast<qreal>(glyph.x + reach.right) * ratio / 64) + margin;
-        if (right >= rect.left() && left <= rect.right()) {
-            append(glyph.character);
-            append(glyph.x);
+    if (m_keeping) {
+        const qreal ratio = m_look.pixelRatio;
+        const int margin = inkMargin(ratio);
+        const auto append = [&key](qint64 value) {
+            key.append(reinterpret_cast<const char*>(&value), sizeof value);
+        };
+        append(rect.left());
+        append(rect.right());
+        for (const Glyph& glyph : glyphs) {
+            const Ink reach = m_inks.value(glyph.character);
+            const qreal left =
+                std::floor(static_cast<qreal>(glyph.x + reach.left) * ratio / 64) - margin;
+            const qreal right =
+                std::ceil(static_cast<qreal>(glyph.x + reach.right) * ratio / 64) + margin;
+            if (right >= rect.left() && left <= rect.right()) {
+                append(glyph.character);
+                append(glyph.x);
+            }
         }
     }
     QImage pixels;
-    const bool painted = false;
-    const auto kept = m_kept.find(key);
+    const auto kept = m_keeping ? m_kept.find(key) : m_kept.end();
     if (kept != m_kept.end()) {
+        m_sinceHit = 0;
         kept->lastUse = ++m_uses;
         pixels = kept->pixels;
         const auto rowBytes = static_cast<std::size_t>(pixels.width()) * 4;
@@ -334,11 +336,12 @@ TickImages::Change TickImages::change(const QString& text) {
     } else {
         compose(rect, glyphs);
         pixels = m_shown.copy(rect);
-        keep(key, pixels);
+        if (m_keeping)
+            keep(key, pixels);
     }
     m_shownText = text;
     m_shownGlyphs = std::move(glyphs);
-    return {rect, pixels, painted};
+    return {rect, pixels, false};
 }
 
 // The picture under `rect` again, and over it every glyph that may ink it, drawn by the same
@@ -388,6 +391,15 @@ void TickImages::compose(const QRect& rect, const std::vector<Glyph>& glyphs) {
 }
 
 void TickImages::keep(const QByteArray& key, const QImage& pixels) {
+    // Proportional digits move the seconds with every minute, and the same pixels hardly ever
+    // come back: after this many ticks without one, keeping them is only cost.
+    constexpr int kTicksWithoutHit = 600;
+    if (++m_sinceHit > kTicksWithoutHit) {
+        m_keeping = false;
+        m_kept.clear();
+        m_keptBytes = 0;
+        return;
+    }
     m_kept.insert(key, {pixels, ++m_uses});
     m_keptBytes += static_cast<std::size_t>(pixels.sizeInBytes());
     while (m_keptBytes > m_budget && m_kept.size() > 1) {

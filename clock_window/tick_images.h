@@ -75,9 +75,6 @@ public:
     Change change(const QString& text);
 
     const QImage& shown() const { return m_shown; }
-    // Kept images, and full paints made, since the look last changed.
-    int kept() const { return static_cast<int>(m_kept.size()); }
-    int paints() const { return m_paints; }
 
 private:
     struct Glyph {
@@ -123,7 +120,8 @@ private:
     QHash<QByteArray, Kept> m_kept;
     std::size_t m_keptBytes = 0;
     std::uint64_t m_uses = 0;
-    int m_paints = 0;
+    bool m_keeping = true;
+    int m_sinceHit = 0;
     QImage m_shown;
     QString m_shownText;
     bool m_showing = false;
