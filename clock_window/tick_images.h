@@ -27,7 +27,8 @@ class QPaintDevice;
 // composited rectangle is kept too, under a key of everything its pixels depend on besides the
 // look: the rectangle and every character that may ink it, where it stands. With tabular
 // digits a tick finds its pixels kept; with proportional ones (the bundled face) the seconds
-// move with the minutes and are composited afresh. Whenever a full paint is made, Qt's own
+// move with the minutes and are composited afresh, and after ten minutes without a hit nothing
+// is kept. Whenever a full paint is made, Qt's own
 // layout of the whole text is compared with the pairs' one; a text they do not explain (a
 // ligature, a contextual form) turns both off for the look, and each change is painted in full.
 class TickImages {
