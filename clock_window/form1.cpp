@@ -7,6 +7,7 @@
 #include "frame_extents.h"
 #include "my_function_lv01.h"
 #include "my_function_lv02.h"
+#include "native_digits.h"
 #include "position_file.h"
 #include "second_ticker.h"
 #include "setting_location.h"
@@ -91,6 +92,7 @@ Form1Seams Form1Seams::real() {
     };
     seams.exitProcess = [](int status) { QCoreApplication::exit(status); };
     seams.frameOfUnmapped = &FrameExtents::ofUnmappedWindow;
+    seams.digitWindow = &NativeDigits::create;
     return seams;
 }
 
@@ -112,6 +114,9 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
 
     Label1 = makeLabel(kLabel1, this);
     Label2 = makeLabel(kLabel2, this);
+    // The time changes every second: its digits come from ready images, on X11 in a window of
+    // their own.
+    Label2->drawFromImages(true, m_seams.digitWindow);
 
     Timer1 = m_seams.timer1 ? m_seams.timer1().release() : new SecondTicker(m_seams.clock);
     Timer2 = m_seams.timer2 ? m_seams.timer2().release() : new IntervalTicker(kTimer2IntervalMs);

@@ -18,6 +18,7 @@
 #include <string>
 
 class ClockLabel;
+class NativeDigits;
 class QWindow;
 
 // What the window reaches outside itself; tests replace any of them.
@@ -36,6 +37,10 @@ struct Form1Seams {
     // Timer1 and Timer2; left empty, the window makes real ones.
     std::function<std::unique_ptr<Ticker>()> timer1;
     std::function<std::unique_ptr<Ticker>()> timer2;
+    // A native window for the time label's digits; left empty, they are drawn through Qt.
+    std::function<std::unique_ptr<NativeDigits>(QWidget* form, const QRect& deviceRect,
+                                                std::function<void()> exposed)>
+        digitWindow;
 
     static Form1Seams real();
 };

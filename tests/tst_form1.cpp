@@ -3,6 +3,7 @@
 #include "face_font.h"
 #include "form1.h"
 #include "frame_extents.h"
+#include "native_digits.h"
 #include "stepped_ticker.h"
 #include "test_support.h"
 #include "twips.h"
@@ -12,11 +13,13 @@
 #include <QFontInfo>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QRawFont>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -36,6 +39,47 @@ system_clock::time_point tuesdayMorning() {
            milliseconds{400};
 }
 
+// A native window for the time label's digits that keeps what is put into it as an image.
+class FakeDigits : public NativeDigits {
+public:
+    FakeDigits(const QRect& rect, Exposed exposed)
+        : rect(rect), screen(rect.size(), QImage::Format_RGB32), m_exposed(std::move(exposed)) {
+        exposeSoon();
+    }
+    void put(const QImage& pixels, const QPoint& at) override {
+        QPainter painter(&screen);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QRect(at, pixels.size()), pixels, pixels.rect());
+        puts += QRect(at, pixels.size());
+    }
+    // As a display does, it asks for all its pixels once it is mapped.
+    void setVisible(bool visible) override {
+        if (visible && !m_visible)
+            exposeSoon();
+        m_visible = visible;
+    }
+    bool isVisible() const override { return m_visible; }
+    // The display lost the pixels, as when another window covered this one.
+    void expose() {
+        screen.fill(Qt::magenta);
+        m_exposed();
+    }
+
+    QRect rect; // device pixels of the clock window
+    QImage screen;
+    QRegion puts;
+
+private:
+    void exposeSoon() {
+        screen.fill(Qt::magenta);
+        QTimer::singleShot(0, &m_context, [this] { expose(); });
+    }
+
+    Exposed m_exposed;
+    bool m_visible = true;
+    QObject m_context;
+};
+
 // A program folder, a per-user folder, a fixed clock, one screen, and an exit that only takes
 // notes.
 struct Harness {
@@ -51,6 +95,8 @@ struct Harness {
     std::string locale = "C";
     SteppedTicker* timer1 = nullptr;
     SteppedTicker* timer2 = nullptr;
+    bool digitWindow = false; // the time label's digits in a native window of their own
+    FakeDigits* digits = nullptr;
 
     Form1Seams seams() {
         Form1Seams s;
@@ -68,6 +114,12 @@ struct Harness {
         s.frameOfUnmapped = &FrameExtents::ofUnmappedWindow;
         s.timer1 = SteppedTicker::factory(1000, timer1);
         s.timer2 = SteppedTicker::factory(20, timer2);
+        if (digitWindow)
+            s.digitWindow = [this](QWidget*, const QRect& rect, std::function<void()> exposed) {
+                auto window = std::make_unique<FakeDigits>(rect, std::move(exposed));
+                digits = window.get();
+                return window;
+            };
         return s;
     }
     QString programFolder() const { return folder.filePath(programSubfolder); }
@@ -851,42 +903,129 @@ void TestForm1::changedRectCoversEveryChangedPixel() {
 }
 
 void TestForm1::tickRepaintsOnlyWhatChanged_data() {
-    QTest::addColumn<qint64>("startMs"); // from the harness's time
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<bool>("digitWindow"); // the time's digits in a native window of their own
+    QTest::addColumn<qint64>("startMs");   // from the harness's time
     QTest::addColumn<qint64>("advanceMs");
     QTest::addColumn<QString>("upper");
     QTest::addColumn<QString>("lower");
     QTest::addColumn<int>("keptEighths"); // of the time label, from its left, left as they were
-    QTest::newRow("a second") << qint64(0) << qint64(1000) << "12/08/26 Tue"
-                              << "08:05:42" << 4;
-    QTest::newRow("a minute") << qint64(18000) << qint64(1000) << "12/08/26 Tue"
-                              << "08:06:00" << 2;
-    QTest::newRow("midnight") << qint64((15 * 3600 + 54 * 60 + 18) * 1000) << qint64(1000)
-                              << "12/09/26 Wed"
-                              << "00:00:00" << 0;
-    QTest::newRow("no change") << qint64(0) << qint64(300) << "12/08/26 Tue"
-                               << "08:05:41" << 8;
+    // Then, before one more tick: "swing" (a tick while the labels are away, then home again),
+    // "expose" (the window loses its pixels), "font", "pixel ratio" (to a screen of another);
+    // or "ten minutes": 600 more ticks, each shown as a clock painting through Qt shows it.
+    QTest::addColumn<QString>("then");
+    const qint64 minute = 18000, midnight = (15 * 3600 + 54 * 60 + 18) * 1000;
+    const qint64 fiveToMidnight = midnight - 299000;
+    for (const bool window : {false, true}) {
+        const QString path = window ? " (digit window)" : " (through Qt)";
+        const auto row = [&](const QString& name) {
+            return &QTest::newRow(qPrintable(name + path));
+        };
+        *row("a second") << "C" << window << qint64(0) << qint64(1000) << "12/08/26 Tue"
+                         << "08:05:42" << 4 << "";
+        *row("a minute") << "C" << window << minute << qint64(1000) << "12/08/26 Tue"
+                         << "08:06:00" << 2 << "";
+        *row("midnight") << "C" << window << midnight << qint64(1000) << "12/09/26 Wed"
+                         << "00:00:00" << 0 << "";
+        *row("no change") << "C" << window << qint64(0) << qint64(300) << "12/08/26 Tue"
+                          << "08:05:41" << 8 << "";
+        *row("a second, then a swing")
+            << "C" << window << qint64(0) << qint64(1000) << "12/08/26 Tue"
+            << "08:05:42" << 4 << "swing";
+        *row("a second, then an expose")
+            << "C" << window << qint64(0) << qint64(1000) << "12/08/26 Tue"
+            << "08:05:42" << 4 << "expose";
+        *row("a second, then a new font")
+            << "C" << window << qint64(0) << qint64(1000) << "12/08/26 Tue"
+            << "08:05:42" << 4 << "font";
+        *row("a second, then a new pixel ratio")
+            << "C" << window << qint64(0) << qint64(1000) << "12/08/26 Tue"
+            << "08:05:42" << 4 << "pixel ratio";
+        *row("ten minutes to midnight and past, second by second")
+            << "C" << window << fiveToMidnight << qint64(1000) << "12/08/26 Tue"
+            << "23:55:01" << 4 << "ten minutes";
+        *row("de_DE, a second") << "de_DE.UTF-8" << window << qint64(0) << qint64(1000)
+                                << "08.12.2026 Tue"
+                                << "08:05:42" << 4 << "";
+        *row("de_DE, a minute, then a swing")
+            << "de_DE.UTF-8" << window << minute << qint64(1000) << "08.12.2026 Tue"
+            << "08:06:00" << 2 << "swing";
+        *row("ja_JP, a second") << "ja_JP.UTF-8" << window << qint64(0) << qint64(1000)
+                                << "2026年12月08日 Tue"
+                                << "08時05分42秒" << 4 << "";
+        *row("ten minutes in a face of tabular digits, their pixels kept")
+            << "C" << window << minute << qint64(1000) << "12/08/26 Tue"
+            << "08:06:00" << 2 << "ten minutes, tabular digits";
+        *row("ja_JP, ten minutes, second by second")
+            << "ja_JP.UTF-8" << window << minute << qint64(1000) << "2026年12月08日 Tue"
+            << "08時06分00秒" << 2 << "ten minutes";
+        *row("ja_JP, a minute, then an expose")
+            << "ja_JP.UTF-8" << window << minute << qint64(1000) << "2026年12月08日 Tue"
+            << "08時06分00秒" << 2 << "expose";
+    }
 }
+
+namespace {
+// What the window shows in `box`, device pixels: its own painting, with the digit window, if
+// it has one and shows it, over it.
+QImage onScreen(Form1& form, const FakeDigits* digits, const QRect& box) {
+    QImage shown =
+        form.screen()->grabWindow(form.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const qreal ratio = shown.devicePixelRatio();
+    shown.setDevicePixelRatio(1);
+    if (digits && digits->isVisible()) {
+        QPainter painter(&shown);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(digits->rect, digits->screen, digits->screen.rect());
+    }
+    return shown.copy(
+        QRectF(QPointF(box.topLeft()) * ratio, QSizeF(box.size()) * ratio).toAlignedRect());
+}
+
+ClockLabel* timeLabel(Form1& form) {
+    return form.findChild<ClockLabel*>(QStringLiteral("Label2"));
+}
+
+// On the second screen of the two-screen configuration, whose pixel ratio differs.
+const QPoint kOtherScreen(1100, 200);
+} // namespace
 
 void TestForm1::tickRepaintsOnlyWhatChanged() {
 #ifdef _WIN32
     // The rows are the C locale's texts; the repaint itself is the same code on every platform.
     QSKIP("written for the C locale's date and time texts");
 #endif
+    QFETCH(QString, locale);
+    QFETCH(bool, digitWindow);
     QFETCH(qint64, startMs);
     QFETCH(qint64, advanceMs);
     QFETCH(QString, upper);
     QFETCH(QString, lower);
     QFETCH(int, keptEighths);
+    QFETCH(QString, then);
+    if (!RegionalClock(locale.toStdString()).hasRequestedLocale())
+        QSKIP("locale not installed here (Debian: locales-all)");
+    if (then == "pixel ratio" && (QGuiApplication::screens().size() < 2 ||
+                                  QGuiApplication::screens().at(0)->devicePixelRatio() ==
+                                      QGuiApplication::screens().at(1)->devicePixelRatio()))
+        QSKIP("needs two screens of different pixel ratios (tst_form1_two_screens)");
     Harness h;
+    h.locale = locale.toStdString();
+    h.digitWindow = digitWindow;
     h.now += milliseconds(startMs);
     Form1 form(h.seams());
     form.Form_Load();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCoreApplication::processEvents();
+    QCOMPARE(h.digits != nullptr, digitWindow);
+    // The digit window's first exposure.
+    QCoreApplication::processEvents();
     const QString date = form.label1().text(), time = form.label2().text();
+    h.now += milliseconds(advanceMs);
+    if (h.digits)
+        h.digits->puts = QRegion();
     PaintRecorder recorder;
     form.installEventFilter(&recorder);
-    h.now += milliseconds(advanceMs);
     form.Timer1_Timer();
     QCoreApplication::processEvents();
     form.removeEventFilter(&recorder);
@@ -895,20 +1034,107 @@ void TestForm1::tickRepaintsOnlyWhatChanged() {
     QRegion allowed;
     if (upper != date)
         allowed += form.label1().geometry();
-    if (lower != time) {
-        const QRect label2 = form.label2().geometry();
-        const int kept = label2.width() * keptEighths / 8;
-        allowed += label2.adjusted(kept, 0, 0, 0);
-    }
+    const QRect label2 = form.label2().geometry();
+    const QRect changing = label2.adjusted(label2.width() * keptEighths / 8, 0, 0, 0);
+    // With the digit window up, Qt paints only what the images do not hold yet, under it.
+    if (lower != time)
+        allowed += changing;
     QCOMPARE(recorder.painted - allowed, QRegion());
-    QCOMPARE(recorder.painted.isEmpty(), allowed.isEmpty());
-    // What the window shows after the partial repaint is what a fresh painting of it shows.
+    if (!h.digits)
+        QCOMPARE(recorder.painted.isEmpty(), allowed.isEmpty());
+    if (h.digits) {
+        // Device pixels of the digit window, which stands on the label's box.
+        const qreal ratio = form.devicePixelRatioF();
+        const QRect changingHere = QRectF(QPointF(changing.topLeft() - label2.topLeft()) * ratio,
+                                          QSizeF(changing.size()) * ratio)
+                                       .toAlignedRect();
+        QCOMPARE(h.digits->puts - (lower != time ? QRegion(changingHere) : QRegion()), QRegion());
+        QCOMPARE(h.digits->puts.isEmpty(), lower == time);
+    }
+
+    QFont font = form.label2().font();
+    if (then == "swing") {
+        form.Form_MouseMove(0, 0, 1500, 75);
+        for (int step = 0; step < 30; ++step)
+            form.Timer2_Timer();
+        QCoreApplication::processEvents();
+        if (h.digits)
+            QVERIFY(!h.digits->isVisible());
+        h.now += seconds(1);
+        form.Timer1_Timer();
+        QCoreApplication::processEvents();
+        while (form.timer2Enabled())
+            form.Timer2_Timer();
+        QCoreApplication::processEvents();
+        if (h.digits)
+            QVERIFY(h.digits->isVisible());
+    } else if (then == "expose") {
+        if (h.digits)
+            h.digits->expose();
+        else
+            form.repaint();
+    } else if (then == "font") {
+        font.setPixelSize(40);
+        timeLabel(form)->setFont(font);
+    } else if (then == "pixel ratio") {
+        const qreal before = form.devicePixelRatioF();
+        form.setGeometry(QRect(kOtherScreen, form.size()));
+        QTRY_VERIFY(form.devicePixelRatioF() != before);
+    } else if (then.startsWith("ten minutes")) {
+        // Proportional digits put the seconds elsewhere every minute, and the hour and the
+        // date change at midnight: every tick still shows what Qt paints.
+        Harness lockstep;
+        lockstep.locale = h.locale;
+        lockstep.now = h.now;
+        Form1 reference(lockstep.seams());
+        timeLabel(reference)->drawFromImages(false);
+        if (then.endsWith("tabular digits")) {
+            QFont monospace(QStringLiteral("DejaVu Sans Mono"));
+            monospace.setPixelSize(59);
+            timeLabel(form)->setFont(monospace);
+            timeLabel(reference)->setFont(monospace);
+            QCoreApplication::processEvents();
+        }
+        reference.Form_Load();
+        QVERIFY(QTest::qWaitForWindowExposed(&reference));
+        const QRect box = form.label2().geometry() | form.label1().geometry();
+        for (int tick = 1; tick <= 600; ++tick) {
+            h.now += seconds(1);
+            lockstep.now = h.now;
+            form.Timer1_Timer();
+            reference.Timer1_Timer();
+            QCoreApplication::processEvents();
+            QCOMPARE(form.label2().text(), reference.label2().text());
+            QVERIFY2(onScreen(form, h.digits, box) == onScreen(reference, nullptr, box),
+                     qPrintable(form.label1().text() + ' ' + form.label2().text()));
+        }
+    }
+    h.now += seconds(1);
+    form.Timer1_Timer();
+    QCoreApplication::processEvents();
+
+    // What the window shows now is what a fresh start at the same moment paints through Qt.
+    Harness fresh;
+    fresh.locale = h.locale;
+    fresh.now = h.now;
+    Form1 reference(fresh.seams());
+    timeLabel(reference)->drawFromImages(false);
+    timeLabel(reference)->setFont(form.label2().font());
+    reference.Form_Load();
+    if (then == "pixel ratio")
+        reference.setGeometry(QRect(kOtherScreen, reference.size()));
+    QVERIFY(QTest::qWaitForWindowExposed(&reference));
+    QCoreApplication::processEvents();
+    QCOMPARE(reference.label2().text(), form.label2().text());
+    QCOMPARE(reference.devicePixelRatioF(), form.devicePixelRatioF());
     const QRect box = form.label2().geometry() | form.label1().geometry();
-    const QImage shown = form.screen()
-                             ->grabWindow(form.winId(), box.x(), box.y(), box.width(), box.height())
-                             .toImage()
-                             .convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(shown, form.grab(box).toImage().convertToFormat(QImage::Format_RGB32));
+    const QImage shown = onScreen(form, h.digits, box);
+    const QImage expected = onScreen(reference, nullptr, box);
+    if (shown != expected) {
+        shown.save(QDir::temp().filePath("tick-shown.png"));
+        expected.save(QDir::temp().filePath("tick-expected.png"));
+    }
+    QCOMPARE(shown, expected);
 }
 
 void TestForm1::anyButtonDrags_data() {
