@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "koruva_info.h"
 #include "platform_choice.h"
 #include "qt_ui_hooks.h"
 
@@ -8,8 +9,8 @@ int main(int argc, char* argv[]) {
     PlatformChoice::applyPreferredQpaPlatform();
     PlatformChoice::applyQuietIdleDefaults();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Velomire -KORUVA!-"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setApplicationName(QString::fromUtf8(KoruvaInfo::kName));
+    QApplication::setApplicationVersion(QString::fromUtf8(KoruvaInfo::kDisplayVersion));
     installQtUiHooks();
 
     Form1 form;

@@ -115,6 +115,11 @@ int main(int argc, char** argv) {
             if (std::find(created.begin(), created.end(), id) != created.end()) {
                 window = id;
                 mapped = msSince(start);
+                // A window placed before it is mapped stands at its place from the start.
+                const std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+                    xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr), &std::free);
+                if (wantAt && geometry && geometry->x == atX && geometry->y == atY)
+                    at = mapped;
             }
         } else if (type == damage->first_event + XCB_DAMAGE_NOTIFY && painted < 0) {
             const xcb_window_t id =

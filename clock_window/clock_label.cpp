@@ -2,7 +2,9 @@
 
 #include "twips.h"
 
+#include <QBackingStore>
 #include <QFontMetricsF>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTextLayout>
 
@@ -76,6 +78,9 @@ ClockLabel::ClockLabel(const QString& text, int leftTwips, int topTwips, int wid
     : QLabel(text, parent), m_left(leftTwips), m_top(static_cast<float>(topTwips)) {
     setGeometry(Twips::toPixels(leftTwips), Twips::toPixels(topTwips), Twips::toPixels(widthTwips),
                 Twips::toPixels(heightTwips));
+    // Its size never follows its text; fixed, a new caption also asks the window for no layout.
+    setFixedSize(size());
+    m_home = pos();
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // The captions are the platform's date and time texts, shown as they are.
     setTextFormat(Qt::PlainText);
@@ -91,6 +96,124 @@ ClockLabel::~ClockLabel() = default;
 void ClockLabel::setTop(float twips) {
     m_top = twips;
     move(Twips::toPixels(m_left), Twips::toPixels(m_top));
+    followHome();
+}
+
+void ClockLabel::drawFromImages(bool on, DigitWindow digitWindow) {
+    m_native.reset();
+    m_nativeRect = QRect();
+    m_digitWindow = std::move(digitWindow);
+    m_images.reset();
+    if (on)
+        m_images = std::make_unique<TickImages>(
+            [this](const QString& text, const QRect& rect, bool withText) {
+                return paintBox(text, rect, withText);
+            },
+            this);
+    update();
+}
+
+bool ClockLabel::imagesApply() const {
+    return m_images && pos() == m_home && isVisible() && drawsItself() && !text().isRightToLeft();
+}
+
+TickImages::Look ClockLabel::look() const {
+    return {font(), palette().color(foregroundRole()).rgba(), devicePixelRatioF(), geometry()};
+}
+
+// Part of the box as the window paints it, text and all, in device pixels: Qt paints it into
+// the window's backing store, where it is read back, so the images are a real paint's pixels
+// at any pixel ratio. With the digit window up the paint lies under it, unseen.
+QImage ClockLabel::paintBox(const QString& text, const QRect& rect, bool withText) {
+    Q_ASSERT(text == this->text());
+    // Until the window is first exposed, its backing store has no pixels (and at a scale
+    // factor, asking for them then crashes Qt).
+    QBackingStore* store = window()->backingStore();
+    if (!store || !window()->testAttribute(Qt::WA_Mapped))
+        return {};
+    const qreal ratio = devicePixelRatioF();
+    const QRect area =
+        QRectF(QPointF(rect.topLeft()) / ratio, QSizeF(rect.size()) / ratio).toAlignedRect();
+    m_paintingText = true;
+    m_hidingText = !withText;
+    repaint(area);
+    m_hidingText = false;
+    const QPaintDevice* device = store->paintDevice();
+    const auto* painted = device && device->devType() == QInternal::Image
+                              ? static_cast<const QImage*>(device)
+                              : nullptr;
+    const QRect source(mapTo(window(), QPoint()) * ratio + rect.topLeft(), rect.size());
+    // A backing store not yet of the window's new size or ratio has no such pixels.
+    const bool readable = painted &&
+                          painted->size() == (QSizeF(window()->size()) * ratio).toSize() &&
+                          painted->rect().contains(source);
+    QImage pixels =
+        readable ? painted->copy(source).convertToFormat(QImage::Format_RGB32) : QImage();
+    pixels.setDevicePixelRatio(ratio);
+    // The text back where it was painted away.
+    if (!withText)
+        repaint(area);
+    m_paintingText = false;
+    return pixels;
+}
+
+// The native window belongs to the label at home; a swing is drawn by Qt, and the window comes
+// back, showing the caption of the moment, when the label is home again.
+void ClockLabel::followHome() {
+    if (!m_images)
+        return;
+    if (!imagesApply()) {
+        if (m_native)
+            m_native->setVisible(false);
+        return;
+    }
+    m_images->use(look());
+    if (!m_images->show(text()))
+        return;
+    placeNative();
+    if (m_native && !m_native->isVisible())
+        m_native->setVisible(true);
+}
+
+void ClockLabel::placeNative() {
+    if (!m_digitWindow)
+        return;
+    const qreal ratio = devicePixelRatioF();
+    const QRect rect(qRound(x() * ratio), qRound(y() * ratio), qRound(width() * ratio),
+                     qRound(height() * ratio));
+    if (rect == m_nativeRect)
+        return;
+    m_native.reset();
+    m_nativeRect = rect;
+    m_native = m_digitWindow(window(), rect, [this] { putAll(); });
+}
+
+// The native window lost its pixels: all of them again.
+void ClockLabel::putAll() {
+    if (!m_native || !m_native->isVisible() || !imagesApply())
+        return;
+    m_images->use(look());
+    if (m_images->show(text()))
+        m_native->put(m_images->shown(), QPoint());
+}
+
+bool ClockLabel::event(QEvent* event) {
+    const bool handled = QLabel::event(event);
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::PaletteChange:
+    case QEvent::ScreenChangeInternal:
+        // New images, and a native window of the new size, now rather than at the next tick.
+        if (imagesApply()) {
+            m_images->use(look());
+            placeNative();
+            putAll();
+        }
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 bool ClockLabel::drawsItself() const {
@@ -107,9 +230,43 @@ const QTextLayout& ClockLabel::laidOut() {
     return *m_layout;
 }
 
+// QLabel asks to repaint all of itself; the caller says what really changed.
+void ClockLabel::setTextQuietly(const QString& text) {
+    const bool heldBack = testAttribute(Qt::WA_UpdatesDisabled);
+    setAttribute(Qt::WA_UpdatesDisabled, true);
+    QLabel::setText(text);
+    setAttribute(Qt::WA_UpdatesDisabled, heldBack);
+}
+
 void ClockLabel::setText(const QString& text) {
     if (text == QLabel::text())
         return;
+    if (imagesApply() && !text.isRightToLeft()) {
+        setTextQuietly(text);
+        m_images->use(look());
+        const TickImages::Change change = m_images->change(text);
+        if (change.rect.isEmpty()) {
+            // No pixels to put: Qt paints the label, and a digit window steps aside for it.
+            if (!m_images->shows(look(), text)) {
+                if (m_native)
+                    m_native->setVisible(false);
+                update();
+            }
+            return;
+        }
+        placeNative();
+        if (m_native && !m_native->isVisible())
+            m_native->setVisible(true);
+        if (m_native && m_native->isVisible()) {
+            m_native->put(change.pixels, change.rect.topLeft());
+        } else if (!change.painted) {
+            const qreal ratio = m_images->shown().devicePixelRatio();
+            update(
+                QRectF(QPointF(change.rect.topLeft()) / ratio, QSizeF(change.rect.size()) / ratio)
+                    .toAlignedRect());
+        }
+        return;
+    }
     if (!isVisible() || !drawsItself() || text.isRightToLeft()) {
         QLabel::setText(text);
         return;
@@ -117,11 +274,7 @@ void ClockLabel::setText(const QString& text) {
     auto next = layOut(font(), text, this);
     const QRect changed = changedPart(laidOut(), *next, contentsRect());
     m_layout = std::move(next);
-    // QLabel asks to repaint all of itself; hold that back and ask for the changed part.
-    const bool heldBack = testAttribute(Qt::WA_UpdatesDisabled);
-    setAttribute(Qt::WA_UpdatesDisabled, true);
-    QLabel::setText(text);
-    setAttribute(Qt::WA_UpdatesDisabled, heldBack);
+    setTextQuietly(text);
     update(changed);
 }
 
@@ -131,6 +284,26 @@ void ClockLabel::paintEvent(QPaintEvent* event) {
         return;
     }
     QPainter painter(this);
+    if (!m_paintingText && imagesApply() && m_images->shows(look(), text())) {
+        const QImage& shown = m_images->shown();
+        const qreal ratio = shown.devicePixelRatio();
+        const QRectF target(event->rect());
+        painter.drawImage(target, shown, QRectF(target.topLeft() * ratio, target.size() * ratio));
+        return;
+    }
+    // Images are made outside a paint, by one of Qt's own: right after this one.
+    if (!m_paintingText && imagesApply() && !m_followQueued) {
+        m_followQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_followQueued = false;
+                followHome();
+            },
+            Qt::QueuedConnection);
+    }
+    if (m_hidingText)
+        return;
     painter.setPen(palette().color(foregroundRole()));
     laidOut().draw(&painter, contentsRect().topLeft());
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "native_digits.h"
+#include "tick_images.h"
+
 #include <QLabel>
 
+#include <functional>
 #include <memory>
 
 class QTextLayout;
@@ -29,16 +33,43 @@ public:
     static QRect changedRect(const QFont& font, const QString& before, const QString& after,
                              const QRect& contents, QPaintDevice* device = nullptr);
 
+    // A native window for the label's pixels, at `deviceRect` of the window `form`; nullptr
+    // where the platform has none.
+    using DigitWindow = std::function<std::unique_ptr<NativeDigits>(
+        QWidget* form, const QRect& deviceRect, NativeDigits::Exposed exposed)>;
+
+    // While the label rests where it was made, its text is drawn from images composited once
+    // over what lies under it (TickImages), and a tick puts just the changed pixels: into the
+    // native window that `digitWindow` gives, or else through Qt's painting. Off: Qt's text.
+    void drawFromImages(bool on, DigitWindow digitWindow = {});
+
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     bool drawsItself() const;
     const QTextLayout& laidOut();
+    void setTextQuietly(const QString& text);
+    bool imagesApply() const;
+    TickImages::Look look() const;
+    QImage paintBox(const QString& text, const QRect& rect, bool withText);
+    void followHome();
+    void placeNative();
+    void putAll();
 
     int m_left;
     float m_top;
     // The caption shaped once per change, for both the changed part and the painting; a tick
     // would otherwise shape the whole time three times.
     std::unique_ptr<QTextLayout> m_layout;
+
+    QPoint m_home;
+    std::unique_ptr<TickImages> m_images;
+    DigitWindow m_digitWindow;
+    std::unique_ptr<NativeDigits> m_native;
+    QRect m_nativeRect;
+    bool m_paintingText = false;
+    bool m_followQueued = false;
+    bool m_hidingText = false;
 };

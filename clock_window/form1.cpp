@@ -3,15 +3,16 @@
 #include "clock_label.h"
 #include "design_layout.h"
 #include "face_font.h"
+#include "koruva_info.h"
 #include "my_function_lv01.h"
 #include "my_function_lv02.h"
+#include "native_digits.h"
 #include "position_file.h"
 #include "second_ticker.h"
 #include "setting_location.h"
 #include "twips.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMessageBox>
@@ -21,7 +22,6 @@
 #include <QScreen>
 #include <QWindow>
 
-#include <cstdio>
 #include <exception>
 #include <utility>
 
@@ -46,15 +46,6 @@ std::int16_t shiftCode(Qt::KeyboardModifiers modifiers) {
                                      ((modifiers & Qt::AltModifier) ? 4 : 0));
 }
 
-// The face's texts as the platform formats them: UTF-16 on Windows, the locale's bytes elsewhere.
-[[maybe_unused]] QString faceText(const std::wstring& text) {
-    return QString::fromStdWString(text);
-}
-
-[[maybe_unused]] QString faceText(const std::string& text) {
-    return QString::fromLocal8Bit(text.c_str());
-}
-
 ClockLabel* makeLabel(const LabelDesign& design, QWidget* parent) {
     auto* label = new ClockLabel(QString::fromLatin1(design.text), design.box.left, design.box.top,
                                  design.box.width, design.box.height, parent);
@@ -66,10 +57,20 @@ ClockLabel* makeLabel(const LabelDesign& design, QWidget* parent) {
     return label;
 }
 
-// Installed where the user cannot write, the program keeps setting.dat in a per-user folder.
 SettingLocation::Places settingPlaces(const Form1Seams& seams) {
-    return {seams.programFolder(), seams.perUserFolder(), seams.canCreateFileIn,
-            SettingLocation::MakeFolder};
+    return {seams.programFolder(), seams.perUserFolder(), SettingLocation::MakeFolder};
+}
+
+QString saveFailure(const std::vector<SettingLocation::SaveAttempt>& attempts) {
+    if (attempts.empty())
+        return QStringLiteral("The window position could not be saved: neither the program's "
+                              "folder nor a configuration folder of yours is known.");
+    QString text = QStringLiteral("The window position could not be saved.\n");
+    for (const SettingLocation::SaveAttempt& attempt : attempts)
+        text +=
+            QStringLiteral("\n%1:\n%2\n")
+                .arg(QString::fromStdString(attempt.path), QString::fromStdString(attempt.error));
+    return text;
 }
 
 } // namespace
@@ -77,12 +78,8 @@ SettingLocation::Places settingPlaces(const Form1Seams& seams) {
 Form1Seams Form1Seams::real() {
     Form1Seams seams;
     seams.clock = [] { return std::chrono::system_clock::now(); };
-    // Qt gives the folder with forward slashes; the path routines join with the native one.
-    seams.programFolder = [] {
-        return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
-    };
-    seams.perUserFolder = SettingLocation::PerUserFolder;
-    seams.canCreateFileIn = SettingLocation::CanCreateFileIn;
+    seams.programFolder = SettingLocation::ProgramFolder;
+    seams.perUserFolder = [] { return SettingLocation::PerUserFolder(KoruvaInfo::kName); };
     seams.screenRects = [] {
         QList<QRect> rects;
         for (const QScreen* screen : QGuiApplication::screens())
@@ -93,6 +90,7 @@ Form1Seams Form1Seams::real() {
         QMessageBox::critical(nullptr, QString::fromLatin1(kCaption), text);
     };
     seams.exitProcess = [](int status) { QCoreApplication::exit(status); };
+    seams.digitWindow = &NativeDigits::create;
     return seams;
 }
 
@@ -116,6 +114,9 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
 
     Label1 = makeLabel(kLabel1, this);
     Label2 = makeLabel(kLabel2, this);
+    // The time changes every second: its digits come from ready images, on X11 in a window of
+    // their own.
+    Label2->drawFromImages(true, m_seams.digitWindow);
 
     Timer1 = m_seams.timer1 ? m_seams.timer1().release() : new SecondTicker(m_seams.clock);
     Timer2 = m_seams.timer2 ? m_seams.timer2().release() : new IntervalTicker(kTimer2IntervalMs);
@@ -183,7 +184,7 @@ void Form1::sendFrameTopLeft() {
 // The window is shown once, at its place.
 void Form1::Form_Load() {
     m_loading = true;
-    if (const auto position = savedPosition(SettingLocation::PathToRead(settingPlaces(m_seams))))
+    if (const auto position = savedPosition())
         placeAt(*position);
     m_loading = false;
     show();
@@ -192,21 +193,30 @@ void Form1::Form_Load() {
     Timer1_Timer();
 }
 
-std::optional<PositionFile::Position> Form1::savedPosition(const std::string& path) const {
+// Whatever lies where setting.dat should be, the clock starts: at the design place when the
+// file cannot be used.
+std::optional<PositionFile::Position> Form1::savedPosition() const {
+    std::string path;
     try {
+        const auto toRead = SettingLocation::PathToRead(settingPlaces(m_seams));
+        if (!toRead)
+            return std::nullopt;
+        path = *toRead;
         if (MyFunction_Lv01::CheckFileExists(path, "OFF") != "OK")
             return std::nullopt;
+        if (!SettingLocation::SmallEnoughToRead(path)) {
+            qWarning("%s is larger than any position file; starting at the design position",
+                     path.c_str());
+            return std::nullopt;
+        }
         LineList lines;
         MyFunction_Lv02::AccessLineFile(path, lines, "S_Read", "normal");
         const auto position = PositionFile::ReadPosition(lines);
         if (!position)
-            std::fprintf(stderr,
-                         "KORUVA!: %s holds no usable position; starting at the design position\n",
-                         path.c_str());
+            qWarning("%s holds no usable position; starting at the design position", path.c_str());
         return position;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "KORUVA!: cannot read %s: %s; starting at the design position\n",
-                     path.c_str(), error.what());
+        qWarning("cannot read %s: %s; starting at the design position", path.c_str(), error.what());
         return std::nullopt;
     }
 }
@@ -218,9 +228,7 @@ std::optional<PositionFile::Position> Form1::savedPosition(const std::string& pa
 void Form1::placeAt(const PositionFile::Position& position) {
     const QPoint topLeft(Twips::toPixels(position.left), Twips::toPixels(position.top));
     if (!clientAreaOnSomeScreen(QRect(topLeft, size()))) {
-        std::fprintf(stderr,
-                     "KORUVA!: the saved position lies off every screen; starting at the design "
-                     "position\n");
+        qWarning("the saved position lies off every screen; starting at the design position");
         return;
     }
     move(topLeft);
@@ -241,13 +249,14 @@ void Form1::Form_DblClick() {
     // Window positions always fit; the fallback only keeps a broken platform value harmless.
     LineList lines = PositionFile::PositionLines(
         {Twips::roundToInt32(Left()).value_or(0), Twips::roundToInt32(Top()).value_or(0)});
-    const std::string path = SettingLocation::PathToWrite(settingPlaces(m_seams));
+    std::vector<SettingLocation::SaveAttempt> attempts;
     try {
-        MyFunction_Lv02::AccessLineFile(path, lines, "S_Write", "normal");
+        attempts = SettingLocation::Save(settingPlaces(m_seams), lines);
     } catch (const std::exception& error) {
-        m_seams.showSaveError(
-            QStringLiteral("The window position could not be saved to \"%1\".\n\n%2")
-                .arg(QString::fromStdString(path), QString::fromUtf8(error.what())));
+        attempts.push_back({PositionFile::kFileName, error.what()});
+    }
+    if (attempts.empty() || !attempts.back().error.empty()) {
+        m_seams.showSaveError(saveFailure(attempts));
         endProgram(1);
         return;
     }
@@ -305,9 +314,9 @@ void Form1::Timer1_Timer() {
 void Form1::ShowClock() {
     const RegionalClock::FaceTexts face = m_regional.format(m_seams.clock());
     const std::string_view weekday = WeekdayNames[static_cast<std::size_t>(face.weekday)];
-    Label1->setText(faceText(face.date) + QLatin1Char(' ') +
+    Label1->setText(QString::fromStdString(face.date) + QLatin1Char(' ') +
                     QString::fromLatin1(weekday.data(), static_cast<qsizetype>(weekday.size())));
-    Label2->setText(faceText(face.time));
+    Label2->setText(QString::fromStdString(face.time));
 }
 
 // A tick or a swing step repaints only the label rectangles that changed: draw just those.

@@ -18,20 +18,25 @@
 #include <string>
 
 class ClockLabel;
+class NativeDigits;
 
 // What the window reaches outside itself; tests replace any of them.
 struct Form1Seams {
     std::function<std::chrono::system_clock::time_point()> clock;
     std::string timeLocale; // empty: the user's regional settings
+    // Where setting.dat may live; empty when the platform cannot name the folder.
     std::function<std::string()> programFolder;
     std::function<std::string()> perUserFolder;
-    std::function<bool(const std::string& folder)> canCreateFileIn;
     std::function<QList<QRect>()> screenRects;
     std::function<void(const QString& text)> showSaveError;
     std::function<void(int status)> exitProcess;
     // Timer1 and Timer2; left empty, the window makes real ones.
     std::function<std::unique_ptr<Ticker>()> timer1;
     std::function<std::unique_ptr<Ticker>()> timer2;
+    // A native window for the time label's digits; left empty, they are drawn through Qt.
+    std::function<std::unique_ptr<NativeDigits>(QWidget* form, const QRect& deviceRect,
+                                                std::function<void()> exposed)>
+        digitWindow;
 
     static Form1Seams real();
 };
@@ -77,7 +82,7 @@ protected:
 
 private:
     void ShowClock();
-    std::optional<PositionFile::Position> savedPosition(const std::string& path) const;
+    std::optional<PositionFile::Position> savedPosition() const;
     void placeAt(const PositionFile::Position& position);
     bool clientAreaOnSomeScreen(const QRect& client) const;
     QPointF windowTwips(const QMouseEvent* event) const;

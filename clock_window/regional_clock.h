@@ -2,23 +2,19 @@
 
 #include <array>
 #include <chrono>
+#include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 
 // The date and time texts of the clock face, in the user's regional settings, and the
-// weekday of the same moment. Nothing is reformatted here: the texts are the platform's own.
+// weekday of the same moment. Nothing is reformatted here: the texts are the platform's own,
+// handed out as UTF-8 on every platform.
 class RegionalClock {
 public:
-    // Windows formats in UTF-16, and the labels take it as it comes; POSIX in the locale's
-    // own narrow encoding.
-#ifdef _WIN32
-    using FaceText = std::wstring;
-#else
-    using FaceText = std::string;
-#endif
     struct FaceTexts {
-        FaceText date;
-        FaceText time;
+        std::string date;
+        std::string time;
         int weekday; // 0 Sunday .. 6 Saturday
     };
 
@@ -34,12 +30,13 @@ public:
 
     FaceTexts format(std::chrono::system_clock::time_point when) const;
 
+    // The calendar fields of a moment in UTC, for any moment the clock can hold: what the face
+    // shows where the C library cannot tell the local time.
+    static std::tm civilUtc(std::chrono::system_clock::time_point when);
+
 private:
-    void* m_locale = nullptr; // locale_t on POSIX
-    bool m_requestedLocale = true;
-#ifdef _WIN32
-    std::wstring m_localeName; // empty: the user's default
-#endif
+    struct Locale;
+    std::unique_ptr<Locale> m_locale;
 };
 
 inline constexpr std::array<std::string_view, 7> WeekdayNames{"Sun", "Mon", "Tue", "Wed",

@@ -4,13 +4,6 @@
 
 #include <utility>
 
-#ifdef __linux__
-#include <cerrno>
-#include <cstdint>
-#include <sys/timerfd.h>
-#include <unistd.h>
-#endif
-
 namespace {
 
 using namespace std::chrono;
@@ -18,66 +11,7 @@ using namespace std::chrono;
 // Lands the tick safely past the turn even when the timer fires a little early.
 constexpr microseconds kAfterTurn{1500};
 
-#ifdef __linux__
-
-class TimerFd final : public SecondTicker::WallTimer {
-public:
-    TimerFd() : m_fd(timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC)) {}
-    ~TimerFd() override {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    TimerFd(const TimerFd&) = delete;
-    TimerFd& operator=(const TimerFd&) = delete;
-
-    bool valid() const { return m_fd >= 0; }
-    int descriptor() const override { return m_fd; }
-
-    bool arm(system_clock::time_point first) override {
-        const auto since = duration_cast<nanoseconds>(first.time_since_epoch());
-        const auto whole = floor<seconds>(since);
-        itimerspec expiry{};
-        expiry.it_value.tv_sec = static_cast<time_t>(whole.count());
-        expiry.it_value.tv_nsec = static_cast<long>((since - whole).count());
-        expiry.it_interval.tv_sec = 1;
-        // An absolute time on the system clock keeps every expiry on the same point of the
-        // second however long the program runs; the cancel flag makes a clock step or a
-        // resume from suspend wake us at once instead of at a stale second.
-        return timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry,
-                               nullptr) == 0;
-    }
-
-    void disarm() override {
-        const itimerspec off{};
-        timerfd_settime(m_fd, 0, &off, nullptr);
-    }
-
-    Reading read() override {
-        std::uint64_t expirations = 0;
-        const ssize_t got = ::read(m_fd, &expirations, sizeof expirations);
-        if (got == static_cast<ssize_t>(sizeof expirations))
-            return Reading::Turned;
-        if (got < 0 && errno == ECANCELED)
-            return Reading::ClockSet;
-        return Reading::Nothing;
-    }
-
-private:
-    int m_fd;
-};
-
-#endif
-
 } // namespace
-
-std::unique_ptr<SecondTicker::WallTimer> SecondTicker::WallTimer::platform() {
-#ifdef __linux__
-    auto timer = std::make_unique<TimerFd>();
-    if (timer->valid())
-        return timer;
-#endif
-    return nullptr;
-}
 
 SecondTicker::SecondTicker(Clock clock, QObject* parent)
     : SecondTicker(std::move(clock), WallTimer::platform(), parent) {}
@@ -114,12 +48,6 @@ void SecondTicker::stop() {
 
 bool SecondTicker::isActive() const {
     return m_wallTimer ? m_wallActive : m_timer.isActive();
-}
-
-int SecondTicker::remainingTime() const {
-    if (!m_wallTimer)
-        return m_timer.remainingTime();
-    return m_wallActive ? static_cast<int>(delayToNextTick(m_clock()).count()) : -1;
 }
 
 std::chrono::milliseconds SecondTicker::delayToNextTick(std::chrono::system_clock::time_point now) {

@@ -49,7 +49,6 @@ public:
     void start() override;
     void stop() override;
     bool isActive() const override;
-    int remainingTime() const;
     // True when ticks come from the kernel's wall-clock timer, which reports clock steps.
     bool followsClockSteps() const { return m_wallTimer != nullptr; }
 

@@ -2,30 +2,19 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
-#ifdef _WIN32
-#include "windows_text.h"
-#endif
-
-// Opening and removing files by the program's paths. On Windows the narrow C calls would pass
-// a path through the ANSI code page and lose what it cannot hold; the wide ones keep it whole.
+// The few file calls the line-file routines make by the program's paths, and the text of a
+// line file. Paths are UTF-8 on Windows and reach the wide API whole, however long; elsewhere
+// they are the file system's own bytes.
 namespace FileApi {
 
-inline std::FILE* open(const std::string& path, const char* mode) {
-#ifdef _WIN32
-    const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
-    return _wfopen(WindowsText::widen(path).c_str(), wideMode.c_str());
-#else
-    return std::fopen(path.c_str(), mode);
-#endif
-}
+std::FILE* open(const std::string& path, const char* mode);
+int remove(const std::string& path);
 
-inline int remove(const std::string& path) {
-#ifdef _WIN32
-    return _wremove(WindowsText::widen(path).c_str());
-#else
-    return std::remove(path.c_str());
-#endif
-}
+// A line of a file and the program's text: the same bytes on POSIX; on Windows the ANSI code
+// page, the system's default for text files, on the file's side.
+std::string textFromLine(std::string_view line);
+std::string lineFromText(std::string_view text);
 
 } // namespace FileApi

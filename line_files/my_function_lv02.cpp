@@ -27,23 +27,6 @@ std::string foundPath(const std::string& pattern, const std::string& name) {
     return JoinPath(ParentFolder(pattern), std::string(1, kPathSeparator) + name);
 }
 
-// A line file holds the system's ANSI code page on Windows; the list holds the program's text.
-std::string entryFromLine(std::string line) {
-#ifdef _WIN32
-    return WindowsText::fromCodePage(line);
-#else
-    return line;
-#endif
-}
-
-std::string lineFromEntry(const std::string& entry) {
-#ifdef _WIN32
-    return WindowsText::toCodePage(entry);
-#else
-    return entry;
-#endif
-}
-
 InputFile openForInput(const std::string& path) {
     errno = 0;
     InputFile file(FileApi::open(path, "rb"));
@@ -59,7 +42,7 @@ void readAll(const std::string& pattern, LineList& list) {
         InputFile file = openForInput(foundPath(pattern, name));
         while (!LineReader::AtEnd(file.get())) {
             UiHooks::yieldToUserInterface();
-            std::string line = entryFromLine(LineReader::ReadLine(file.get()));
+            std::string line = FileApi::textFromLine(LineReader::ReadLine(file.get()));
             list.resize(counter + 1);
             list[counter] = std::move(line);
             ++counter;
@@ -77,7 +60,7 @@ void readFirst(const std::string& pattern, LineList& list) {
     InputFile file = openForInput(foundPath(pattern, names.front()));
     UiHooks::yieldToUserInterface();
     // An empty file gives the empty line, as a full read of it does.
-    list[0] = entryFromLine(LineReader::ReadLine(file.get()));
+    list[0] = FileApi::textFromLine(LineReader::ReadLine(file.get()));
 }
 
 void writeAll(const std::string& path, LineList& list) {
@@ -86,7 +69,7 @@ void writeAll(const std::string& path, LineList& list) {
     ReplacingFile file(path);
     for (std::size_t i = 0; i <= last; ++i) {
         UiHooks::yieldToUserInterface();
-        file.write(lineFromEntry(list[i]));
+        file.write(FileApi::lineFromText(list[i]));
         file.write("\r\n");
     }
     file.commit();

@@ -17,10 +17,6 @@ void install(Hooks hooks) {
     current() = std::move(hooks);
 }
 
-Hooks installed() {
-    return current();
-}
-
 void yieldToUserInterface() {
     if (current().yield)
         current().yield();

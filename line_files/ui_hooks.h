@@ -14,7 +14,6 @@ struct Hooks {
 
 // Empty members fall back to the defaults: a yield that does nothing, a message on stderr.
 void install(Hooks hooks);
-Hooks installed();
 
 void yieldToUserInterface();
 void showCriticalMessage(const std::string& text, const std::string& title);

@@ -39,6 +39,23 @@ inline std::string narrow(std::wstring_view utf16) {
     return convertFromWide(CP_UTF8, utf16);
 }
 
+// A path for the wide file API. Past the classic limit of 260 characters an absolute path
+// goes in the \\?\ form, which the file API takes up to 32,767 characters long; shorter ones
+// keep the form every Windows version reads the same way.
+inline std::wstring filePath(std::string_view utf8) {
+    std::wstring wide = widen(utf8);
+    constexpr std::size_t kClassicLimit = MAX_PATH - 12; // what CreateDirectoryW takes
+    if (wide.size() < kClassicLimit || wide.rfind(L"\\\\?\\", 0) == 0)
+        return wide;
+    const bool drive = wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\';
+    const bool share = wide.rfind(L"\\\\", 0) == 0;
+    if (drive)
+        return L"\\\\?\\" + wide;
+    if (share)
+        return L"\\\\?\\UNC\\" + wide.substr(2);
+    return wide;
+}
+
 // A line of a file, from the ANSI code page to the program's text and back. A character the
 // code page cannot hold is written as the code page's default character, as Windows does.
 inline std::string fromCodePage(std::string_view ansi) {

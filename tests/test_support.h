@@ -1,6 +1,5 @@
 #pragma once
 
-#include "ticker.h"
 #include "ui_hooks.h"
 
 #include <QByteArray>
@@ -8,11 +7,17 @@
 #include <QFile>
 #include <QString>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 // Counts the line-file routines' yields and messages for the length of a test.
@@ -41,6 +46,14 @@ public:
     std::function<void(int)> onYield;
 };
 
+// A moment given in UTC, which is also the local time: the tests run with TZ=UTC.
+inline std::chrono::system_clock::time_point at(int y, unsigned m, unsigned d, int hh, int mm,
+                                                int ss, int ms = 0) {
+    using namespace std::chrono;
+    return sys_days{year{y} / month{m} / day{d}} + hours{hh} + minutes{mm} + seconds{ss} +
+           milliseconds{ms};
+}
+
 inline void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -58,44 +71,6 @@ inline QByteArray readBytes(const QString& path) {
 inline std::string native(const QString& path) {
     return QDir::toNativeSeparators(path).toStdString();
 }
-
-// A timer on time the test hands out, so nothing ticks behind a test's back however loaded the
-// machine is. Like QTimer, starting it while it runs begins its interval afresh.
-class SteppedTicker : public Ticker {
-public:
-    explicit SteppedTicker(int intervalMs) : m_interval(intervalMs) {}
-
-    void start() override {
-        m_active = true;
-        m_due = m_interval;
-    }
-    void stop() override { m_active = false; }
-    bool isActive() const override { return m_active; }
-
-    // Lets `ms` milliseconds pass, ticking wherever an interval ends.
-    void advance(int ms) {
-        for (; ms > 0 && m_active; --ms) {
-            if (--m_due == 0) {
-                m_due = m_interval;
-                emit tick();
-            }
-        }
-    }
-
-    // Hands out a factory for Form1's seams, remembering the ticker it makes in `made`.
-    static std::function<std::unique_ptr<Ticker>()> factory(int intervalMs, SteppedTicker*& made) {
-        return [intervalMs, &made] {
-            auto ticker = std::make_unique<SteppedTicker>(intervalMs);
-            made = ticker.get();
-            return ticker;
-        };
-    }
-
-private:
-    int m_interval;
-    int m_due = 0;
-    bool m_active = false;
-};
 
 #ifdef _WIN32
 inline void setAttributes(const QString& path, DWORD attributes) {
@@ -121,3 +96,41 @@ inline void writeHiddenFile(const QString& path, bool system = false) {
     Q_UNUSED(system);
 #endif
 }
+
+#ifndef _WIN32
+// The uid of an ordinary user who owns nothing here.
+inline constexpr uid_t kNobody = 65534;
+
+// Runs `body` as another user in a child process and gives back what it wrote to `out` and
+// its exit status. Needs root, which CI is.
+inline std::pair<int, QByteArray> runAsUser(uid_t user,
+                                            const std::function<int(std::string& out)>& body) {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        qFatal("pipe");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (::setgid(user) != 0 || ::setuid(user) != 0)
+            ::_exit(90);
+        std::string out;
+        int status = 91;
+        try {
+            status = body(out);
+        } catch (const std::exception& error) {
+            out += std::string("error: ") + error.what();
+        }
+        (void)!::write(fds[1], out.data(), out.size());
+        ::_exit(status);
+    }
+    ::close(fds[1]);
+    QByteArray seen;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        seen.append(buffer, n);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), seen};
+}
+#endif

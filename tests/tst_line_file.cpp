@@ -11,6 +11,7 @@
 
 #ifndef _WIN32
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -28,6 +29,9 @@ private slots:
     void readWildcardJoinsFilesInNameOrder();
     void readFirst_data();
     void readFirst();
+    void plainNameNamesOneFile_data();
+    void plainNameNamesOneFile();
+    void readClearsReadOnly_data();
     void readClearsReadOnly();
 #ifndef _WIN32
     void anotherUsersFile_data();
@@ -37,6 +41,8 @@ private slots:
     void write();
     void writeCompactsCallersList();
     void writeOverLongerAndReadOnlyFiles();
+    void writeKeepsWhatTheOldFileWas_data();
+    void writeKeepsWhatTheOldFileWas();
     void writeYieldsBeforeEveryEntry();
     void writeOnListWithoutEntriesOpensNothing();
     void writeFailingHalfWayKeepsOldFile();
@@ -136,17 +142,62 @@ void TestLineFile::readFirst() {
     QCOMPARE(before, after);
 }
 
-void TestLineFile::readClearsReadOnly() {
+void TestLineFile::plainNameNamesOneFile_data() {
+    QTest::addColumn<QStringList>("files"); // name=content, in the folder
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<Strings>("entries");
+    // A file system that keeps the case of names may hold both: the exact name wins.
+    QTest::newRow("the exact name beside a case variant")
+        << QStringList{"SETTING.DAT=1", "setting.dat=2"} << "setting.dat" << Strings{"2"};
+    QTest::newRow("the exact name, upper case")
+        << QStringList{"SETTING.DAT=1", "setting.dat=2"} << "SETTING.DAT" << Strings{"1"};
+    QTest::newRow("only a case variant")
+        << QStringList{"Setting.Dat=3"} << "setting.dat" << Strings{"3"};
+    QTest::newRow("a wildcard reads every match")
+        << QStringList{"SETTING.DAT=1", "setting.dat=2"} << "setting.da?" << Strings{"1", "2"};
+}
+
+void TestLineFile::plainNameNamesOneFile() {
+    QFETCH(QStringList, files);
+    QFETCH(QString, name);
+    QFETCH(Strings, entries);
     QTemporaryDir dir;
-    const QString path = dir.filePath("f.txt");
-    writeBytes(path, "1\r\n");
-    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
-#ifdef _WIN32
-    setAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    for (const QString& file : files) {
+        const QStringList parts = file.split('=');
+        writeBytes(dir.filePath(parts[0]), parts[1].toLatin1() + "\r\n");
+    }
+    if (QDir(dir.path()).entryList(QDir::Files).size() < files.size())
+        QSKIP("this file system ignores the case of names: it holds one of them only");
+    LineList list;
+    AccessLineFile(native(dir.filePath(name)), list, "S_Read", "normal");
+    QCOMPARE(list, entries);
+}
+
+void TestLineFile::readClearsReadOnly_data() {
+    QTest::addColumn<bool>("throughLink");
+    QTest::newRow("the file itself") << false;
+#ifndef _WIN32
+    // The link's target is another file of the user's, which a read must leave as it is.
+    QTest::newRow("a link to another file") << true;
 #endif
+}
+
+void TestLineFile::readClearsReadOnly() {
+    QFETCH(bool, throughLink);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(throughLink ? "elsewhere.txt" : "f.txt");
+    writeBytes(file, "1\r\n");
+    QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner));
+#ifdef _WIN32
+    setAttributes(file, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+#endif
+    const QString path = dir.filePath("f.txt");
+    if (throughLink)
+        QVERIFY(QFile::link(file, path));
     LineList list;
     AccessLineFile(native(path), list, "S_Read", "normal");
-    QVERIFY(QFile::permissions(path) & QFileDevice::WriteOwner);
+    QCOMPARE(list, LineList{"1"});
+    QCOMPARE(bool(QFile::permissions(file) & QFileDevice::WriteOwner), !throughLink);
 #ifdef _WIN32
     // Windows reports FILE_ATTRIBUTE_NORMAL here; Wine keeps no archive bit and always
     // reports it set, so only the read-only bit can be checked in both.
@@ -182,37 +233,16 @@ void TestLineFile::anotherUsersFile() {
     writeBytes(path, "1500\r\n3000\r\n");
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadOther));
 
-    int fds[2];
-    QVERIFY(::pipe(fds) == 0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        constexpr uid_t kNobody = 65534;
-        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
-            ::_exit(3);
+    const auto [status, seen] = runAsUser(kNobody, [&](std::string& out) {
         LineList list{"x"};
         if (mode == "S_Write")
             list = {"7", "8"};
-        try {
-            AccessLineFile(native(path), list, mode.toStdString(), "normal");
-        } catch (const std::exception& error) {
-            const std::string text = std::string("error: ") + error.what();
-            (void)!::write(fds[1], text.data(), text.size());
-            ::_exit(1);
-        }
+        AccessLineFile(native(path), list, mode.toStdString(), "normal");
         for (const std::string& entry : list)
-            (void)!::write(fds[1], (entry + "\n").data(), entry.size() + 1);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    QByteArray seen;
-    char buffer[256];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        seen.append(buffer, n);
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, seen.constData());
+            out += entry + "\n";
+        return 0;
+    });
+    QVERIFY2(status == 0, seen.constData());
     Strings got;
     for (const QByteArray& line : seen.split('\n'))
         if (!line.isEmpty())
@@ -264,6 +294,55 @@ void TestLineFile::writeOverLongerAndReadOnlyFiles() {
     AccessLineFile(native(path), list, "S_Write", "normal");
     QCOMPARE(readBytes(path), QByteArray("7\r\n8\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setting.dat"});
+}
+
+void TestLineFile::writeKeepsWhatTheOldFileWas_data() {
+    QTest::addColumn<QString>("old"); // private, shared, link, users
+    QTest::newRow("a private file stays private") << "private";
+    QTest::newRow("a shared file stays shared") << "shared";
+#ifndef _WIN32
+    QTest::newRow("a link gives way to the file, its target untouched") << "link";
+    QTest::newRow("a user's file saved by root stays the user's") << "users";
+#endif
+}
+
+void TestLineFile::writeKeepsWhatTheOldFileWas() {
+#ifdef _WIN32
+    QSKIP("a new file takes its access rights from its folder on Windows");
+#else
+    QFETCH(QString, old);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("setting.dat");
+    const QString target = old == "link" ? dir.filePath("elsewhere.txt") : path;
+    writeBytes(target, "1\r\n2\r\n");
+    const mode_t mode = old == "private" ? 0600 : old == "shared" ? 0664 : 0640;
+    QVERIFY(::chmod(QFile::encodeName(target).constData(), mode) == 0);
+    if (old == "link")
+        QVERIFY(QFile::link(target, path));
+    if (old == "users") {
+        if (::geteuid() != 0)
+            QSKIP("giving a file to another user needs root (CI runs as root)");
+        QVERIFY(::chown(QFile::encodeName(path).constData(), kNobody, kNobody) == 0);
+    }
+    LineList list{"7", "8"};
+    AccessLineFile(native(path), list, "S_Write", "normal");
+    QCOMPARE(readBytes(path), QByteArray("7\r\n8\r\n"));
+    struct stat info {};
+    QVERIFY(::lstat(QFile::encodeName(path).constData(), &info) == 0);
+    QVERIFY(S_ISREG(info.st_mode));
+    if (old == "link") {
+        QCOMPARE(readBytes(target), QByteArray("1\r\n2\r\n"));
+        struct stat targetInfo {};
+        QVERIFY(::stat(QFile::encodeName(target).constData(), &targetInfo) == 0);
+        QCOMPARE(targetInfo.st_mode & 0777, mode);
+        return;
+    }
+    QCOMPARE(info.st_mode & 0777, mode);
+    if (old == "users") {
+        QCOMPARE(info.st_uid, kNobody);
+        QCOMPARE(info.st_gid, gid_t(kNobody));
+    }
+#endif
 }
 
 void TestLineFile::writeYieldsBeforeEveryEntry() {
@@ -354,13 +433,16 @@ void TestLineFile::nonAsciiFolder_data() {
     QTest::newRow("Latin-1 letters") << "Café Übersicht";
     QTest::newRow("Greek and Cyrillic") << "Ωρα Часы";
     QTest::newRow("outside the BMP") << "clock 🕒";
+    // Past the 260 characters of Windows' classic paths.
+    QTest::newRow("a long path") << QString(100, 'a') + "/" + QString(100, 'b') + "/" +
+                                        QString(100, 'c');
 }
 
 // A program folder whose name the ANSI code page cannot hold must still load and save.
 void TestLineFile::nonAsciiFolder() {
     QFETCH(QString, folder);
     QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir(folder));
+    QVERIFY(QDir(dir.path()).mkpath(folder));
     const QString path = dir.filePath(folder + "/setting.dat");
     const std::string setting = native(path);
     writeBytes(path, "1\r\n2\r\n3\r\n");

@@ -1,5 +1,6 @@
 #include "clock_label.h"
 #include "form1.h"
+#include "stepped_ticker.h"
 #include "test_support.h"
 
 #include <QTest>

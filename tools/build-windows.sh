@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # build-windows.sh [KIT]
 # Cross-builds KORUVA!.exe and its test programs for Windows x86_64 on Debian, puts the Qt DLLs
-# and plugins beside the program, and writes build-windows/KORUVA!-1.00-windows-x64.zip.
+# and plugins beside the program, and writes build-windows/KORUVA!-VERSION-windows-x64.zip,
+# whose path it prints last.
 #
 # KIT is a Qt for Windows (MinGW-w64) kit: its tarball, or the folder it unpacks to. Without
 # one, the kit beside this repository (../shared/windows/) is used when it is there; else the
@@ -11,7 +12,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 out=$root/build-windows
-package=KORUVA!-1.00-windows-x64
 jobs=$(nproc)
 
 tools/install-deps.sh windows
@@ -53,15 +53,19 @@ cmake -S . -B "$out/tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     "-DCMAKE_CROSSCOMPILING_EMULATOR=$root/tools/wine-run.sh;$kit;$out/wineprefix" >/dev/null
 cmake --build "$out/tree" -j"$jobs"
+version=$(sed -n 's/^KORUVA_DISPLAY_VERSION:INTERNAL=//p' "$out/tree/CMakeCache.txt")
+package=KORUVA!-$version-windows-x64
 
 echo "== deploying and packing $package.zip"
 stage=$out/stage/$package
-rm -rf "$out/stage" "$out/$package.zip"
+rm -rf "$out/stage" "$out"/KORUVA!-*-windows-x64.zip
 mkdir -p "$stage/licences"
 cp "$out/tree/KORUVA!.exe" "$stage/"
 tools/deploy-windows.sh "$stage" "$kit"
-# Qt is used under the LGPL 3 (which builds on the GPL 3); the MinGW runtime DLLs under the
-# GCC runtime exception and the MinGW-w64 licences; the built-in font under the OFL.
+# The program is MIT licensed; Qt is used under the LGPL 3 (which builds on the GPL 3); the
+# MinGW runtime DLLs under the GCC runtime exception and the MinGW-w64 licences; the built-in
+# font under the OFL.
+cp LICENSE "$stage/licences/KORUVA-MIT.txt"
 cp /usr/share/common-licenses/LGPL-3 "$stage/licences/Qt-LGPL-3.txt"
 cp /usr/share/common-licenses/GPL-3 "$stage/licences/GPL-3.txt"
 cp clock_window/assets/BebasNeue-OFL.txt "$stage/licences/BebasNeue-OFL.txt"
@@ -69,15 +73,23 @@ for doc in qt6-base-dev:Qt gcc-mingw-w64-base:MinGW-GCC-runtime mingw-w64-common
     file=/usr/share/doc/${doc%%:*}/copyright
     [ -f "$file" ] && cp "$file" "$stage/licences/${doc#*:}-copyright.txt"
 done
-cat >"$stage/README.txt" <<'TEXT'
-Velomire -KORUVA!- 1.00 for Windows x64
+{
+    echo "Velomire -KORUVA!- $version for Windows x64"
+    cat <<'TEXT'
+
 
 Unpack this folder anywhere and start KORUVA!.exe. Double-click the picture to save the
-window's place and quit: it goes to setting.dat beside KORUVA!.exe, or, where that folder may
-not be written to (say under Program Files), to setting.dat in your own
-%LOCALAPPDATA%\Velomire -KORUVA!- folder. Nothing else is written anywhere. The DLLs and the platforms, imageformats and styles folders are Qt 6.4.2 and the MinGW-w64
-runtime, which the program needs beside it. Their licences, and that of the built-in font
-Bebas Neue, are in the licences folder.
+window's place and quit: it goes to setting.dat beside KORUVA!.exe, or, where a save cannot
+be made there (say under Program Files), to setting.dat in your own
+%LOCALAPPDATA%\Velomire -KORUVA!- folder; the next start reads the one the last save wrote.
+Nothing else is written anywhere.
+
+The program is free software under the MIT licence (licences\KORUVA-MIT.txt). The DLLs and
+the platforms, imageformats and styles folders are Qt 6.4.2 and the MinGW-w64 runtime, which
+the program needs beside it. Their licences, and that of the built-in font Bebas Neue, are in
+the licences folder.
 TEXT
+} >"$stage/README.txt"
 (cd "$out/stage" && cmake -E tar cf "$out/$package.zip" --format=zip "$package")
-echo "== wrote $out/$package.zip ($(du -k "$out/$package.zip" | cut -f1) kB)"
+echo "== wrote $package.zip ($(du -k "$out/$package.zip" | cut -f1) kB)"
+echo "$out/$package.zip"

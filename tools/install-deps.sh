@@ -18,7 +18,7 @@ case "${1:-run}" in
 run) packages=("${build[@]}") ;;
 test) packages=("${build[@]}" xvfb xdotool x11-utils imagemagick openbox icewm fluxbox metacity locales-all
     "${desktops[@]}" clang libclang-rt-14-dev "${windows[@]}" "${package[@]}") ;;
-bench) packages=("${build[@]}" xvfb xdotool x11-apps x11-utils valgrind libxcb1-dev libxcb-damage0-dev) ;;
+bench) packages=("${build[@]}" xvfb xdotool x11-apps x11-utils valgrind libxcb1-dev libxcb-damage0-dev conky-std) ;;
 windows) packages=("${windows[@]}") ;;
 qt-source) packages=("${windows[@]}" gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     mingw-w64-x86-64-dev perl python3 dpkg-dev patch) ;;

@@ -18,9 +18,11 @@ ctest --preset default -j"$jobs"
 
 echo "== Windows: cross-build and zip, tests and end-to-end check under Wine"
 windows_start=$SECONDS
-tools/build-windows.sh
+log=$(mktemp)
+tools/build-windows.sh | tee "$log"
+zip=$(tail -n 1 "$log") && rm "$log"
 ctest --test-dir build-windows/tree -j"$jobs" --output-on-failure
-tests/e2e/wine_window.sh "build-windows/KORUVA!-1.00-windows-x64.zip"
+tests/e2e/wine_window.sh "$zip"
 echo "== Windows stage: $((SECONDS - windows_start)) s"
 
 echo "== Debian package: validated, installed as root, run as an ordinary user"

@@ -1,8 +1,26 @@
 #!/usr/bin/env bash
 # Under each window manager: the window follows a drag from the picture exactly, with any
-# button, not from a label's text; and a hand that keeps moving sets the swing off at once.
-# Where the compositor's policy places windows (sway), it refuses the moves: the window stays.
+# button, not from a label's text; a hand that keeps moving sets the swing off at once; and
+# ticks, swings and a window laid over it leave the window as a fresh start paints it. Where
+# the compositor's policy places windows (sway), it refuses the moves: the window stays.
 source "$(dirname "$0")/lib.sh"
+
+# A digest of the pixels of window $1, or of its part $2 (WxH+X+Y).
+pixels_of() {
+    if [ -n "${2:-}" ]; then
+        import -window "$1" -crop "$2" +repage rgb:- | md5sum
+    else
+        import -window "$1" rgb:- | md5sum
+    fi
+}
+changed_from() { [ "$(pixels_of "$1" "$2")" != "$3" ]; }
+# Windows $1 and $2 show the same pixels, $1 the same before and after $2 was read, so both
+# were read within one second.
+same_window() {
+    local first second again
+    first=$(pixels_of "$1") second=$(pixels_of "$2") again=$(pixels_of "$1")
+    [ "$first" = "$again" ] && [ "$first" = "$second" ]
+}
 
 check_desktop() {
     local wm=$1
@@ -50,6 +68,29 @@ check_desktop() {
     # Drag once more from the picture: once that move lands, the label's events were handled too.
     xdotool mousemove --window "$WID" 5 5 mousedown 1 mousemove_relative --sync 10 0 mouseup 1
     places_windows_itself || wait_until "the picture drag after the label press" client_at $((x0 + 10)) "$y0"
+
+    # The time's digits are put by the program itself: three ticks on, and after a window lay
+    # over it, the window shows what a clock started fresh shows at the same second.
+    wait_until "the swing to end" labels_home
+    for _ in 1 2 3; do
+        local shown
+        shown=$(pixels_of "$WID" 217x73+48+136)
+        wait_until "the time to change" changed_from "$WID" 217x73+48+136 "$shown"
+    done
+    local ours_wid=$WID ours_pid=$CLOCK_PID cover fresh
+    read_client
+    read_frame_extents
+    cover=$(new_program_folder)
+    # Offset, so that what lies over the digits differs from them.
+    crlf $(((CX - FRAME_LEFT - 30) * 15)) $(((CY - FRAME_TOP - 40) * 15)) >"$cover/setting.dat"
+    start_clock "$cover"
+    stop_clock
+    fresh=$(new_program_folder)
+    crlf 12000 1500 >"$fresh/setting.dat"
+    start_clock "$fresh"
+    wait_until "both clocks to show the same, pixel for pixel" same_window "$ours_wid" "$WID"
+    stop_clock
+    WID=$ours_wid CLOCK_PID=$ours_pid
     stop_clock
     echo "ok: $wm"
 }

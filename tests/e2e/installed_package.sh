@@ -48,10 +48,10 @@ for size in 48 128; do
     [ "$(identify -format %wx%h "$WORK/unpacked/usr/share/icons/hicolor/${size}x$size/apps/$(desktop_key Icon).png")" = "${size}x$size" ] ||
         fail "no ${size}x$size icon named $(desktop_key Icon)"
 done
-for doc in copyright BebasNeue-OFL.txt; do
+for doc in copyright LICENSE BebasNeue-OFL.txt; do
     [ -s "$WORK/unpacked/usr/share/doc/koruva/$doc" ] || fail "no $doc"
 done
-echo "ok desktop entry, metainfo, icons, copyright and font licence"
+echo "ok desktop entry, metainfo, icons, copyright, licence and font licence"
 
 echo "== install as root"
 # A fresh install, whatever an earlier run left.
@@ -104,14 +104,42 @@ wait_until "the position saved per user" window_at 473 295
 stop_clock
 echo "ok the next start restored it"
 
-# Root's own file beside the program, read-only and not the user's.
+# An administrator's file beside the program (a double-click of `sudo koruva` leaves one, and a
+# purge keeps it): read while the user has no save of their own, never again after one.
 crlf 1500 3000 >/usr/bin/setting.dat
 chmod 444 /usr/bin/setting.dat
+rm -f "$PER_USER"
 start_from_menu
 wait_until "the position in root's file beside the program" window_at 100 200
-xdotool mousemove --window "$WID" 5 5 click --repeat 2 --delay 60 1
-wait_clock_exit 0
-[ "$(cat "$PER_USER")" = "$(crlf 1500 3000)" ] || fail "the save did not go to the per-user folder"
+drag_by 40 30
+double_click_save 0
+[ "$(cat "$PER_USER")" = "$(crlf 2100 3450)" ] || fail "the save did not go to the per-user folder"
 [ "$(cat /usr/bin/setting.dat)" = "$(crlf 1500 3000)" ] || fail "root's file changed"
-echo "ok another user's file beside the program is read and wins"
+for _ in 1 2; do
+    start_from_menu
+    wait_until "the user's own place, not root's" window_at 140 230
+    stop_clock
+done
+echo "ok an administrator's file beside the program gives way to the user's save"
+
+# A copy of the program in a folder of the user's whose name is Latin-1 bytes, no valid UTF-8:
+# its folder is writable, so the save goes there and the per-user copy is retired.
+latin1="$USER_HOME/$(printf 'Uhr-\xe9t\xe9')"
+"${as_user[@]}" sh -c 'mkdir "$1" && cp /usr/bin/koruva "$1/"' sh "$latin1" || fail "no Latin-1 folder"
+start_copy() {
+    "${as_user[@]}" "$latin1/koruva" 2>>"$WORK/clock.stderr" &
+    CLOCK_PID=$!
+    WID=
+    wait_until "the clock window to appear" find_clock_window
+}
+start_copy
+wait_until "the user's place" window_at 140 230
+drag_by -40 -30
+double_click_save 0
+[ "$(cat "$latin1/setting.dat")" = "$(crlf 1500 3000)" ] || fail "nothing saved in the Latin-1 folder"
+[ ! -e "$PER_USER" ] || fail "the per-user copy was not retired"
+start_copy
+wait_until "back where it was dragged" window_at 100 200
+stop_clock
+echo "ok a Latin-1 program folder"
 echo "PASS"

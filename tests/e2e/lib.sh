@@ -220,10 +220,12 @@ wait_until() {
     done
 }
 
+# RUN_AS, when set, is the command prefix that starts the clock as another user.
+RUN_AS=()
 start_clock() {
     local dir=$1
     start_watch
-    "$dir/koruva" 2>>"$WORK/clock.stderr" &
+    "${RUN_AS[@]}" "$dir/koruva" 2>>"$WORK/clock.stderr" &
     CLOCK_PID=$!
     WID=
     wait_until "the clock window to appear" find_clock_window
@@ -294,6 +296,20 @@ read_client() {
     info=$(xwininfo -id "$WID")
     CX=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
     CY=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+}
+
+# Drags the window from the picture by $1,$2 and waits until it stands there.
+drag_by() {
+    read_geometry
+    local x=$((X + $1)) y=$((Y + $2))
+    xdotool mousemove --window "$WID" 5 5 mousedown 1 mousemove_relative --sync -- "$1" "$2" mouseup 1
+    wait_until "the drag by $1,$2" window_at "$x" "$y"
+}
+
+# Saves by double-click on the picture and waits for the clock to end with status $1 (0).
+double_click_save() {
+    xdotool mousemove --window "$WID" 5 5 click --repeat 2 --delay 60 1
+    wait_clock_exit "${1:-0}"
 }
 
 client_at() {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# wine_window.sh KORUVA!-1.00-windows-x64.zip
+# wine_window.sh KORUVA!-VERSION-windows-x64.zip
 # The shipped Windows program under Wine, on an X server of our own, unpacked into a folder
 # whose name the ANSI code page cannot hold: the window appears with its title and a
 # 284 x 284 client area, a drag moves it, a double-click writes setting.dat beside the .exe
@@ -36,6 +36,9 @@ mkdir -p "$app"
 exe=$(find "$app" -name 'KORUVA!.exe' -print -quit)
 [ -n "$exe" ] || fail "no KORUVA!.exe in $zip"
 folder=$(dirname "$exe")
+for licence in KORUVA-MIT Qt-LGPL-3 BebasNeue-OFL; do
+    [ -s "$folder/licences/$licence.txt" ] || fail "no licences/$licence.txt in $zip"
+done
 
 start_wine_clock() {
     (cd "$folder" && exec "$wine" 'KORUVA!.exe') 2>>"$WORK/clock.stderr" &
