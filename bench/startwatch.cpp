@@ -1,8 +1,8 @@
 // Starts a program under the X server in $DISPLAY and reports, in milliseconds from exec,
 // when its top-level window was mapped and when it was first painted (the first Damage
-// event after the map). With --at X Y it also waits until the window stands at X,Y
-// (a restored position) and reports that moment. The program is left running; its pid is
-// printed first:  pid map_ms paint_ms [at_ms]
+// event on one of its windows). With --at X Y it also waits until the window stands at X,Y
+// (a restored position; without a window manager) and reports that moment. The program is
+// left running; its pid is printed first:  pid map_ms paint_ms [at_ms]
 #include <xcb/damage.h>
 #include <xcb/xcb.h>
 
@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -26,6 +27,23 @@ double msSince(std::chrono::steady_clock::time_point start) {
 [[noreturn]] void die(const char* what) {
     std::fprintf(stderr, "startwatch: %s\n", what);
     std::exit(1);
+}
+
+// The window manager's check window, or none: windows the window manager makes share its base.
+uint32_t windowManagerCheck(xcb_connection_t* c, xcb_window_t root) {
+    const char name[] = "_NET_SUPPORTING_WM_CHECK";
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr),
+        &std::free);
+    if (!atom)
+        return XCB_NONE;
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> check(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 1),
+                               nullptr),
+        &std::free);
+    if (!check || xcb_get_property_value_length(check.get()) < 4)
+        return XCB_NONE;
+    return *static_cast<const uint32_t*>(xcb_get_property_value(check.get()));
 }
 
 } // namespace
@@ -62,8 +80,13 @@ int main(int argc, char** argv) {
         _exit(127);
     }
 
-    // The toolkit may create helper windows before its top-level: watch every window the
-    // program creates from its creation on, and take the first one mapped.
+    // The program's windows are those made on its connection: the first window made after the
+    // exec is one, and the others share its resource id base. Under a window manager its
+    // top-level is soon a frame's child, out of the root's sight: each is watched itself from
+    // its creation on, and only the program's own drawing counts, never a frame's.
+    const uint32_t idMask = xcb_get_setup(c)->resource_id_mask;
+    const uint32_t wmBase = windowManagerCheck(c, screen->root) & ~idMask;
+    std::optional<uint32_t> programBase;
     std::vector<xcb_window_t> created;
     xcb_window_t window = XCB_NONE;
     double mapped = -1, painted = -1, at = -1;
@@ -76,7 +99,15 @@ int main(int argc, char** argv) {
         if (type == XCB_CREATE_NOTIFY) {
             const xcb_window_t id =
                 reinterpret_cast<xcb_create_notify_event_t*>(event.get())->window;
+            if (!programBase && (id & ~idMask) != wmBase)
+                programBase = id & ~idMask;
+            if (!programBase)
+                continue;
+            if ((id & ~idMask) != *programBase)
+                continue;
             created.push_back(id);
+            const uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+            xcb_change_window_attributes(c, id, XCB_CW_EVENT_MASK, &structure);
             xcb_damage_create(c, xcb_generate_id(c), id, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
             xcb_flush(c);
         } else if (type == XCB_MAP_NOTIFY && window == XCB_NONE) {
@@ -90,9 +121,10 @@ int main(int argc, char** argv) {
                 if (wantAt && geometry && geometry->x == atX && geometry->y == atY)
                     at = mapped;
             }
-        } else if (type == damage->first_event + XCB_DAMAGE_NOTIFY && window != XCB_NONE &&
-                   painted < 0) {
-            if (reinterpret_cast<xcb_damage_notify_event_t*>(event.get())->drawable == window)
+        } else if (type == damage->first_event + XCB_DAMAGE_NOTIFY && painted < 0) {
+            const xcb_window_t id =
+                reinterpret_cast<xcb_damage_notify_event_t*>(event.get())->drawable;
+            if (std::find(created.begin(), created.end(), id) != created.end())
                 painted = msSince(start);
         } else if (type == XCB_CONFIGURE_NOTIFY && wantAt && window != XCB_NONE) {
             const auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(event.get());

@@ -4,7 +4,6 @@
 #include "design_layout.h"
 #include "face_font.h"
 #include "koruva_info.h"
-#include "frame_extents.h"
 #include "my_function_lv01.h"
 #include "my_function_lv02.h"
 #include "native_digits.h"
@@ -91,7 +90,6 @@ Form1Seams Form1Seams::real() {
         QMessageBox::critical(nullptr, QString::fromLatin1(kCaption), text);
     };
     seams.exitProcess = [](int status) { QCoreApplication::exit(status); };
-    seams.frameOfUnmapped = &FrameExtents::ofUnmappedWindow;
     seams.digitWindow = &NativeDigits::create;
     return seams;
 }
@@ -101,6 +99,8 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
       m_face(QStringLiteral(":/face.bmp")) {
     setWindowTitle(QString::fromLatin1(kCaption));
     setWindowIcon(QIcon(QStringLiteral(":/icon.ico")));
+    // The client area's design place: X11 window managers read it with Static gravity, the
+    // frame around it.
     setGeometry(Twips::toPixels(kDesignClientLeft), Twips::toPixels(kDesignClientTop),
                 Twips::toPixels(kClientWidth), Twips::toPixels(kClientHeight));
     setFixedSize(size());
@@ -138,11 +138,15 @@ float Form1::Top() const {
 }
 
 void Form1::setLeft(float twips) {
-    moveFrameTo({Twips::toPixels(twips), frameTopLeft().y()});
+    QPoint topLeft = m_requestedTopLeft.value_or(frameTopLeft());
+    topLeft.setX(Twips::toPixels(twips));
+    requestFrameTopLeft(topLeft);
 }
 
 void Form1::setTop(float twips) {
-    moveFrameTo({frameTopLeft().x(), Twips::toPixels(twips)});
+    QPoint topLeft = m_requestedTopLeft.value_or(frameTopLeft());
+    topLeft.setY(Twips::toPixels(twips));
+    requestFrameTopLeft(topLeft);
 }
 
 // The frame as the platform knows it now. QWidget::frameGeometry() is only refreshed when the
@@ -152,18 +156,32 @@ QMargins Form1::frame() const {
     return window ? window->frameMargins() : QMargins();
 }
 
+// The widget's geometry follows only what the platform reports (on X11 the server's
+// ConfigureNotify): the window asks for moves through its QWindow, never through the widget.
 QPoint Form1::frameTopLeft() const {
     return geometry().topLeft() - QPoint(frame().left(), frame().top());
 }
 
-// Always placed by its client area: that is how the window was first placed, so every window
-// manager reads our requests the same way, whatever it makes of a frame position.
-void Form1::moveFrameTo(const QPoint& topLeft) {
-    setGeometry(QRect(topLeft + QPoint(frame().left(), frame().top()), size()));
+void Form1::requestFrameTopLeft(const QPoint& topLeft) {
+    if (!testAttribute(Qt::WA_WState_Created)) {
+        move(topLeft);
+        return;
+    }
+    const bool sendPending = m_requestedTopLeft.has_value();
+    m_requestedTopLeft = topLeft;
+    if (!sendPending)
+        QMetaObject::invokeMethod(this, &Form1::sendFrameTopLeft, Qt::QueuedConnection);
 }
 
-// The window is shown once, at its place: the saved position is the frame's, and the frame
-// is asked of the window manager before the window is mapped.
+// By the frame's corner, as a restored position is given (ICCCM's NorthWest gravity): the
+// window manager adds its frame itself, so a move needs no frame arithmetic of ours.
+void Form1::sendFrameTopLeft() {
+    const auto topLeft = std::exchange(m_requestedTopLeft, std::nullopt);
+    if (topLeft && !m_ended)
+        windowHandle()->setFramePosition(*topLeft);
+}
+
+// The window is shown once, at its place.
 void Form1::Form_Load() {
     m_loading = true;
     if (const auto position = savedPosition())
@@ -203,18 +221,17 @@ std::optional<PositionFile::Position> Form1::savedPosition() const {
     }
 }
 
+// A position given before the window is first shown is the frame's corner: on X11 Qt passes it
+// with NorthWest gravity as a user-specified position, and the window manager puts its frame
+// there as it maps the window, without the program knowing the frame. The frame is not known
+// yet, so a position is judged by the client area's size at that corner.
 void Form1::placeAt(const PositionFile::Position& position) {
-    winId();
-    const QMargins frame = m_seams.frameOfUnmapped
-                               ? m_seams.frameOfUnmapped(windowHandle(), [this] { show(); })
-                               : QMargins();
-    const QPoint client = QPoint(Twips::toPixels(position.left), Twips::toPixels(position.top)) +
-                          QPoint(frame.left(), frame.top());
-    if (!clientAreaOnSomeScreen(QRect(client, size()))) {
+    const QPoint topLeft(Twips::toPixels(position.left), Twips::toPixels(position.top));
+    if (!clientAreaOnSomeScreen(QRect(topLeft, size()))) {
         qWarning("the saved position lies off every screen; starting at the design position");
         return;
     }
-    setGeometry(QRect(client, size()));
+    move(topLeft);
 }
 
 bool Form1::clientAreaOnSomeScreen(const QRect& client) const {
@@ -311,10 +328,10 @@ void Form1::paintEvent(QPaintEvent* event) {
     painter.drawPixmap(dirty.topLeft(), m_face, dirty);
 }
 
-// Mouse points are measured from where the window was last told to stand, the same place
+// Mouse points are measured from where the platform last reported the window, the same place
 // Left and Top are read from, not taken from the event's window-relative point: on X11 that is
-// measured against where the server last placed the window, which lags behind a drag, and the
-// difference would feed back into extra jumps.
+// measured against where the server has the window at that instant, which may be ahead of the
+// last report during a drag, and mixing the two would feed back into extra jumps.
 QPointF Form1::windowTwips(const QMouseEvent* event) const {
     return Twips::fromPixels(1.0) * (event->globalPosition() - QPointF(geometry().topLeft()));
 }

@@ -19,7 +19,6 @@
 
 class ClockLabel;
 class NativeDigits;
-class QWindow;
 
 // What the window reaches outside itself; tests replace any of them.
 struct Form1Seams {
@@ -31,9 +30,6 @@ struct Form1Seams {
     std::function<QList<QRect>()> screenRects;
     std::function<void(const QString& text)> showSaveError;
     std::function<void(int status)> exitProcess;
-    // The frame the window manager will draw around the window, asked before it is mapped;
-    // `map` shows the window where the answer only comes after that.
-    std::function<QMargins(QWindow* window, const std::function<void()>& map)> frameOfUnmapped;
     // Timer1 and Timer2; left empty, the window makes real ones.
     std::function<std::unique_ptr<Ticker>()> timer1;
     std::function<std::unique_ptr<Ticker>()> timer2;
@@ -61,8 +57,9 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
 
-    // The whole window's screen position, frame included, in twips. The platform holds the
-    // position; the window keeps no copy that could disagree with it.
+    // The whole window's screen position, frame included, in twips: where the platform last
+    // reported the window, never a place only asked for. A window manager may refuse a move
+    // or put the window elsewhere; the window keeps no copy that could disagree with it.
     float Left() const;
     float Top() const;
     void setLeft(float twips);
@@ -91,7 +88,8 @@ private:
     QPointF windowTwips(const QMouseEvent* event) const;
     QMargins frame() const;
     QPoint frameTopLeft() const;
-    void moveFrameTo(const QPoint& topLeft);
+    void requestFrameTopLeft(const QPoint& topLeft);
+    void sendFrameTopLeft();
     void endProgram(int status);
 
     Form1Seams m_seams;
@@ -114,4 +112,7 @@ private:
     bool m_loading = false;
     bool m_saving = false;
     bool m_ended = false;
+    // A corner asked for in this turn of the event loop, sent once the handler is done: the
+    // drag sets Top and then Left, and both belong in one request.
+    std::optional<QPoint> m_requestedTopLeft;
 };

@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# Runs one desktop for the end-to-end tests: an X server (Xvfb, or the XWayland of a Wayland
+# compositor) with its window manager, each with a session bus, a runtime folder and a home of
+# its own, and tells REPORT "DISPLAY XAUTHORITY" once X clients can connect; SIGTERM ends it.
+# lib.sh starts it as the first process of a PID namespace where it can, so that what the
+# desktop starts (services the bus activates, the compositor's helpers, the throw-away user's
+# processes) ends with it.
+#   desktop.sh NAME REPORT FOLDER [USER]
+# USER: sway refuses to run as root; it runs as that user, made and removed by lib.sh.
+set -uo pipefail
+NAME=$1 REPORT=$2 FOLDER=$3 AS_USER=${4:-}
+HERE=$(dirname "$(realpath "$0")")
+mkdir -p "$FOLDER/home" "$FOLDER/runtime"
+chmod 700 "$FOLDER/runtime"
+# The desktop's own settings and state, never the user's.
+export HOME="$FOLDER/home" XDG_RUNTIME_DIR="$FOLDER/runtime"
+export XDG_CONFIG_HOME="$FOLDER/home/.config" XDG_CACHE_HOME="$FOLDER/home/.cache"
+export XDG_DATA_HOME="$FOLDER/home/.local/share"
+# No accessibility bus of GTK's own: a process less to end.
+export NO_AT_BRIDGE=1
+unset DISPLAY WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
+MAIN=
+XSERVER=
+BUS=
+
+# The window manager first (it may still talk to the X server as it ends), then the server.
+end_all() {
+    local pid
+    for pid in $MAIN $XSERVER $BUS; do
+        kill "$pid" 2>/dev/null
+        local waited=0
+        while kill -0 "$pid" 2>/dev/null && [ $waited -lt 100 ]; do
+            sleep 0.05
+            waited=$((waited + 1))
+        done
+        kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    exit 0
+}
+trap end_all TERM INT HUP
+
+fifo() {
+    local path="$FOLDER/$1.fifo"
+    rm -f "$path"
+    mkfifo "$path"
+    echo "$path"
+}
+
+start_bus() {
+    local address
+    address=$(fifo bus)
+    dbus-daemon --session --nofork --print-address=3 3>"$address" 2>>"$FOLDER/bus.log" &
+    BUS=$!
+    read -r -t 30 DBUS_SESSION_BUS_ADDRESS <"$address" || { echo "no session bus" >&2; exit 1; }
+    export DBUS_SESSION_BUS_ADDRESS
+}
+
+start_xvfb() {
+    local number
+    number=$(fifo displayfd)
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$number" 2>>"$FOLDER/x.log" &
+    XSERVER=$!
+    read -r -t 30 number <"$number" || { echo "Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=":$number"
+}
+
+# A compositor starts its XWayland itself and the clients it launches learn where it is; one
+# of them tells us. Its fifo is read opened for writing too, so that a teller that never comes
+# cannot block the read.
+# mutter ends its session when the command it runs ends: there the teller stays ("stay").
+teller() {
+    local script="$FOLDER/tell.sh"
+    printf '#!/bin/sh\nprintf "%%s %%s\\n" "$DISPLAY" "${XAUTHORITY:--}" >%s\n' "$1" >"$script"
+    [ "${2:-}" != stay ] || echo 'exec sleep 2147483647' >>"$script"
+    chmod 755 "$script"
+    echo "$script"
+}
+
+wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+
+await() {
+    local what=$1 tries=0
+    shift
+    until "$@"; do
+        kill -0 "$MAIN" 2>/dev/null || { echo "$NAME ended before $what" >&2; exit 1; }
+        [ $tries -lt 1500 ] || { echo "timed out waiting for $what" >&2; exit 1; }
+        sleep 0.02
+        tries=$((tries + 1))
+    done
+}
+
+XAUTH=-
+case "$NAME" in
+openbox | icewm | fluxbox | metacity | xfwm4 | marco | kwin_x11 | mutter)
+    start_bus
+    start_xvfb
+    options=()
+    case "$NAME" in
+    # Without a wallpaper tool fluxbox says so in a dialog that lies over the clock. In a new
+    # home it writes its default files, but keeps an overlay it finds.
+    fluxbox)
+        mkdir -p "$HOME/.fluxbox"
+        echo "background: none" >"$HOME/.fluxbox/overlay"
+        ;;
+    mutter) options=(--x11 --sm-disable) ;;
+    esac
+    "$NAME" "${options[@]}" >>"$FOLDER/wm.log" 2>&1 &
+    MAIN=$!
+    ;;
+kwin_wayland)
+    start_bus
+    told=$(fifo told)
+    # The installed binary carries a file capability that a container may refuse to grant;
+    # a plain copy runs without it.
+    cp /usr/bin/kwin_wayland "$FOLDER/kwin_wayland"
+    "$FOLDER/kwin_wayland" --virtual --xwayland --socket "wayland-koruva" --width 1280 \
+        --height 800 --no-lockscreen --no-global-shortcuts --no-kactivities "$(teller "$told")" \
+        >>"$FOLDER/wm.log" 2>&1 &
+    MAIN=$!
+    read -r -t 60 DISPLAY XAUTH <>"$told" || { echo "no XWayland from kwin_wayland" >&2; exit 1; }
+    ;;
+mutter_wayland)
+    start_bus
+    told=$(fifo told)
+    # Its XWayland takes only clients with the cookie it writes under XDG_RUNTIME_DIR.
+    mutter --wayland --headless --virtual-monitor 1280x800 --wayland-display \
+        "wayland-koruva" --sm-disable -- "$(teller "$told" stay)" >>"$FOLDER/wm.log" 2>&1 &
+    MAIN=$!
+    read -r -t 60 DISPLAY XAUTH <>"$told" || { echo "no XWayland from mutter" >&2; exit 1; }
+    ;;
+sway)
+    [ -n "$AS_USER" ] || { echo "sway needs a user to run as" >&2; exit 1; }
+    told=$(fifo told)
+    chown "$AS_USER" "$FOLDER/runtime" "$told"
+    # Its XWayland admits its own user only; the clock and the test tools run as root.
+    cat >"$FOLDER/sway.config" <<EOF
+xwayland enable
+output * mode 1280x800
+exec sh -c 'xhost +si:localuser:root >/dev/null; exec $(teller "$told")'
+EOF
+    env -i PATH=/usr/bin:/bin HOME="$FOLDER/runtime" XDG_RUNTIME_DIR="$FOLDER/runtime" \
+        WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        setpriv --reuid="$AS_USER" --regid="$AS_USER" --clear-groups \
+        sway -c "$FOLDER/sway.config" >>"$FOLDER/wm.log" 2>&1 &
+    MAIN=$!
+    read -r -t 60 DISPLAY XAUTH <>"$told" || { echo "no XWayland from sway" >&2; exit 1; }
+    ;;
+weston)
+    # Its XWayland starts with the first X client; the log names the display before that.
+    weston --backend=headless-backend.so --xwayland --socket="wayland-koruva" \
+        --no-config --width=1280 --height=800 >>"$FOLDER/wm.log" 2>&1 &
+    MAIN=$!
+    await "XWayland's display" grep -q 'xserver listening on display' "$FOLDER/wm.log"
+    DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$FOLDER/wm.log")
+    ;;
+odd-*)
+    start_xvfb
+    /usr/bin/python3 "$HERE/odd_wm.py" "${NAME#odd-}" >>"$FOLDER/wm.log" 2>&1 &
+    MAIN=$!
+    ;;
+*)
+    echo "unknown desktop $NAME" >&2
+    exit 1
+    ;;
+esac
+export DISPLAY
+[ "$XAUTH" = - ] || export XAUTHORITY="$XAUTH"
+await "$NAME to manage the screen" wm_ready
+echo "$DISPLAY $XAUTH" >"$REPORT"
+while kill -0 "$MAIN" 2>/dev/null; do wait "$MAIN"; done
+echo "$NAME ended" >&2
+end_all
