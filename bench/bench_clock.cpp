@@ -5,6 +5,7 @@
 //                           time label was painted, in milliseconds
 //   bench_clock swing N     N real swings; prints the wall time and CPU share of each
 #include "form1.h"
+#include "real_seams.h"
 #include "qt_ui_hooks.h"
 
 #include <QApplication>
@@ -29,7 +30,7 @@ double cpuSeconds() {
 }
 
 Form1Seams benchSeams() {
-    Form1Seams seams = Form1Seams::real();
+    Form1Seams seams = realSeams();
     seams.programFolder = [] { return std::string("/nonexistent-folder"); };
     seams.exitProcess = [](int) {};
     return seams;

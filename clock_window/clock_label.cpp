@@ -121,9 +121,11 @@ TickImages::Look ClockLabel::look() const {
     return {font(), palette().color(foregroundRole()).rgba(), devicePixelRatioF(), geometry()};
 }
 
-// Part of the box as the window paints it, text and all, in device pixels: Qt paints it into
+// Part of the box as the window paints it, in device pixels. With the text, Qt paints it into
 // the window's backing store, where it is read back, so the images are a real paint's pixels
-// at any pixel ratio. With the digit window up the paint lies under it, unseen.
+// at any pixel ratio; with the digit window up the paint lies under it, unseen. Without the
+// text it is the window's own painting, the picture, rendered apart, so the screen never shows
+// the box without its text.
 QImage ClockLabel::paintBox(const QString& text, const QRect& rect, bool withText) {
     Q_ASSERT(text == this->text());
     // Until the window is first exposed, its backing store has no pixels (and at a scale
@@ -134,10 +136,11 @@ QImage ClockLabel::paintBox(const QString& text, const QRect& rect, bool withTex
     const qreal ratio = devicePixelRatioF();
     const QRect area =
         QRectF(QPointF(rect.topLeft()) / ratio, QSizeF(rect.size()) / ratio).toAlignedRect();
+    if (!withText)
+        return pictureUnder(rect, area);
     m_paintingText = true;
-    m_hidingText = !withText;
     repaint(area);
-    m_hidingText = false;
+    m_paintingText = false;
     const QPaintDevice* device = store->paintDevice();
     const auto* painted = device && device->devType() == QInternal::Image
                               ? static_cast<const QImage*>(device)
@@ -150,10 +153,21 @@ QImage ClockLabel::paintBox(const QString& text, const QRect& rect, bool withTex
     QImage pixels =
         readable ? painted->copy(source).convertToFormat(QImage::Format_RGB32) : QImage();
     pixels.setDevicePixelRatio(ratio);
-    // The text back where it was painted away.
-    if (!withText)
-        repaint(area);
-    m_paintingText = false;
+    return pixels;
+}
+
+// The window's painting under `rect` (device pixels of the box; `area` the same in
+// device-independent pixels, whole), without any of its children.
+QImage ClockLabel::pictureUnder(const QRect& rect, const QRect& area) const {
+    const qreal ratio = devicePixelRatioF();
+    QImage rendered((QSizeF(area.size()) * ratio).toSize(), QImage::Format_RGB32);
+    rendered.setDevicePixelRatio(ratio);
+    rendered.fill(Qt::white);
+    window()->render(&rendered, QPoint(), QRegion(area.translated(mapTo(window(), QPoint()))),
+                     QWidget::DrawWindowBackground);
+    QImage pixels = rendered.copy(
+        QRect(rect.topLeft() - (QPointF(area.topLeft()) * ratio).toPoint(), rect.size()));
+    pixels.setDevicePixelRatio(ratio);
     return pixels;
 }
 
@@ -302,8 +316,6 @@ void ClockLabel::paintEvent(QPaintEvent* event) {
             },
             Qt::QueuedConnection);
     }
-    if (m_hidingText)
-        return;
     painter.setPen(palette().color(foregroundRole()));
     laidOut().draw(&painter, contentsRect().topLeft());
 }

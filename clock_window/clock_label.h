@@ -54,6 +54,7 @@ private:
     bool imagesApply() const;
     TickImages::Look look() const;
     QImage paintBox(const QString& text, const QRect& rect, bool withText);
+    QImage pictureUnder(const QRect& rect, const QRect& area) const;
     void followHome();
     void placeNative();
     void putAll();
@@ -71,5 +72,4 @@ private:
     QRect m_nativeRect;
     bool m_paintingText = false;
     bool m_followQueued = false;
-    bool m_hidingText = false;
 };

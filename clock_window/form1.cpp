@@ -3,26 +3,17 @@
 #include "clock_label.h"
 #include "design_layout.h"
 #include "face_font.h"
-#include "koruva_info.h"
-#include "my_function_lv01.h"
-#include "my_function_lv02.h"
-#include "native_digits.h"
 #include "position_file.h"
 #include "second_ticker.h"
 #include "setting_location.h"
 #include "twips.h"
+#include "window_place.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <QIcon>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScreen>
-#include <QWindow>
 
-#include <exception>
 #include <utility>
 
 namespace {
@@ -61,38 +52,7 @@ SettingLocation::Places settingPlaces(const Form1Seams& seams) {
     return {seams.programFolder(), seams.perUserFolder(), SettingLocation::MakeFolder};
 }
 
-QString saveFailure(const std::vector<SettingLocation::SaveAttempt>& attempts) {
-    if (attempts.empty())
-        return QStringLiteral("The window position could not be saved: neither the program's "
-                              "folder nor a configuration folder of yours is known.");
-    QString text = QStringLiteral("The window position could not be saved.\n");
-    for (const SettingLocation::SaveAttempt& attempt : attempts)
-        text +=
-            QStringLiteral("\n%1:\n%2\n")
-                .arg(QString::fromStdString(attempt.path), QString::fromStdString(attempt.error));
-    return text;
-}
-
 } // namespace
-
-Form1Seams Form1Seams::real() {
-    Form1Seams seams;
-    seams.clock = [] { return std::chrono::system_clock::now(); };
-    seams.programFolder = SettingLocation::ProgramFolder;
-    seams.perUserFolder = [] { return SettingLocation::PerUserFolder(KoruvaInfo::kName); };
-    seams.screenRects = [] {
-        QList<QRect> rects;
-        for (const QScreen* screen : QGuiApplication::screens())
-            rects.append(screen->geometry());
-        return rects;
-    };
-    seams.showSaveError = [](const QString& text) {
-        QMessageBox::critical(nullptr, QString::fromLatin1(kCaption), text);
-    };
-    seams.exitProcess = [](int status) { QCoreApplication::exit(status); };
-    seams.digitWindow = &NativeDigits::create;
-    return seams;
-}
 
 Form1::Form1(Form1Seams seams, QWidget* parent)
     : QWidget(parent), m_seams(std::move(seams)), m_regional(m_seams.timeLocale),
@@ -112,6 +72,7 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
     // Every movement over the picture swings the labels, not only movements with a button held.
     setMouseTracking(true);
 
+    m_place = new WindowPlace(this, m_seams.screenRects);
     Label1 = makeLabel(kLabel1, this);
     Label2 = makeLabel(kLabel2, this);
     // The time changes every second: its digits come from ready images, on X11 in a window of
@@ -130,116 +91,43 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
 Form1::~Form1() = default;
 
 float Form1::Left() const {
-    return static_cast<float>(Twips::fromPixels(frameTopLeft().x()));
+    return static_cast<float>(Twips::fromPixels(m_place->frameTopLeft().x()));
 }
 
 float Form1::Top() const {
-    return static_cast<float>(Twips::fromPixels(frameTopLeft().y()));
+    return static_cast<float>(Twips::fromPixels(m_place->frameTopLeft().y()));
 }
 
 void Form1::setLeft(float twips) {
-    QPoint topLeft = m_requestedTopLeft.value_or(frameTopLeft());
-    topLeft.setX(Twips::toPixels(twips));
-    requestFrameTopLeft(topLeft);
+    m_place->moveFrameLeft(Twips::toPixels(twips));
 }
 
 void Form1::setTop(float twips) {
-    QPoint topLeft = m_requestedTopLeft.value_or(frameTopLeft());
-    topLeft.setY(Twips::toPixels(twips));
-    requestFrameTopLeft(topLeft);
+    m_place->moveFrameTop(Twips::toPixels(twips));
 }
 
-// The frame as the platform knows it now. QWidget::frameGeometry() is only refreshed when the
-// window moves, and some window managers (fluxbox) publish their frame after the last move.
-QMargins Form1::frame() const {
-    const QWindow* window = windowHandle();
-    return window ? window->frameMargins() : QMargins();
-}
-
-// The widget's geometry follows only what the platform reports (on X11 the server's
-// ConfigureNotify): the window asks for moves through its QWindow, never through the widget.
-QPoint Form1::frameTopLeft() const {
-    return geometry().topLeft() - QPoint(frame().left(), frame().top());
-}
-
-void Form1::requestFrameTopLeft(const QPoint& topLeft) {
-    if (!testAttribute(Qt::WA_WState_Created)) {
-        move(topLeft);
-        return;
-    }
-    const bool sendPending = m_requestedTopLeft.has_value();
-    m_requestedTopLeft = topLeft;
-    if (!sendPending)
-        QMetaObject::invokeMethod(this, &Form1::sendFrameTopLeft, Qt::QueuedConnection);
-}
-
-// By the frame's corner, as a restored position is given (ICCCM's NorthWest gravity): the
-// window manager adds its frame itself, so a move needs no frame arithmetic of ours.
-void Form1::sendFrameTopLeft() {
-    const auto topLeft = std::exchange(m_requestedTopLeft, std::nullopt);
-    if (topLeft && !m_ended)
-        windowHandle()->setFramePosition(*topLeft);
-}
-
-// The window is shown once, at its place.
+// The saved place is given before the window is first shown, so the window is mapped once, at
+// its place. A file that cannot serve, or a place on no screen, leaves the design place.
 void Form1::Form_Load() {
     m_loading = true;
-    if (const auto position = savedPosition())
-        placeAt(*position);
+    const SettingLocation::Found saved = SettingLocation::ReadSavedPosition(settingPlaces(m_seams));
+    if (!saved.problem.empty())
+        qWarning("%s; starting at the design position", saved.problem.c_str());
+    if (saved.position) {
+        const QPoint frame(Twips::toPixels(saved.position->left),
+                           Twips::toPixels(saved.position->top));
+        if (m_place->onSomeScreen(frame)) {
+            setLeft(static_cast<float>(saved.position->left));
+            setTop(static_cast<float>(saved.position->top));
+        } else {
+            qWarning("the saved position lies off every screen; starting at the design position");
+        }
+    }
     m_loading = false;
     show();
     SwingCount = 0;
     HomeTop1 = Twips::roundToInt16(Label1->Top());
     Timer1_Timer();
-}
-
-// Whatever lies where setting.dat should be, the clock starts: at the design place when the
-// file cannot be used.
-std::optional<PositionFile::Position> Form1::savedPosition() const {
-    std::string path;
-    try {
-        const auto toRead = SettingLocation::PathToRead(settingPlaces(m_seams));
-        if (!toRead)
-            return std::nullopt;
-        path = *toRead;
-        if (MyFunction_Lv01::CheckFileExists(path, "OFF") != "OK")
-            return std::nullopt;
-        if (!SettingLocation::SmallEnoughToRead(path)) {
-            qWarning("%s is larger than any position file; starting at the design position",
-                     path.c_str());
-            return std::nullopt;
-        }
-        LineList lines;
-        MyFunction_Lv02::AccessLineFile(path, lines, "S_Read", "normal");
-        const auto position = PositionFile::ReadPosition(lines);
-        if (!position)
-            qWarning("%s holds no usable position; starting at the design position", path.c_str());
-        return position;
-    } catch (const std::exception& error) {
-        qWarning("cannot read %s: %s; starting at the design position", path.c_str(), error.what());
-        return std::nullopt;
-    }
-}
-
-// A position given before the window is first shown is the frame's corner: on X11 Qt passes it
-// with NorthWest gravity as a user-specified position, and the window manager puts its frame
-// there as it maps the window, without the program knowing the frame. The frame is not known
-// yet, so a position is judged by the client area's size at that corner.
-void Form1::placeAt(const PositionFile::Position& position) {
-    const QPoint topLeft(Twips::toPixels(position.left), Twips::toPixels(position.top));
-    if (!clientAreaOnSomeScreen(QRect(topLeft, size()))) {
-        qWarning("the saved position lies off every screen; starting at the design position");
-        return;
-    }
-    move(topLeft);
-}
-
-bool Form1::clientAreaOnSomeScreen(const QRect& client) const {
-    for (const QRect& screen : m_seams.screenRects()) {
-        if (screen.intersects(client))
-            return true;
-    }
-    return false;
 }
 
 void Form1::Form_DblClick() {
@@ -249,14 +137,9 @@ void Form1::Form_DblClick() {
     // Window positions always fit; the fallback only keeps a broken platform value harmless.
     LineList lines = PositionFile::PositionLines(
         {Twips::roundToInt32(Left()).value_or(0), Twips::roundToInt32(Top()).value_or(0)});
-    std::vector<SettingLocation::SaveAttempt> attempts;
-    try {
-        attempts = SettingLocation::Save(settingPlaces(m_seams), lines);
-    } catch (const std::exception& error) {
-        attempts.push_back({PositionFile::kFileName, error.what()});
-    }
-    if (attempts.empty() || !attempts.back().error.empty()) {
-        m_seams.showSaveError(saveFailure(attempts));
+    const auto attempts = SettingLocation::Save(settingPlaces(m_seams), lines);
+    if (!SettingLocation::Saved(attempts)) {
+        m_seams.showSaveError(QString::fromStdString(SettingLocation::SaveFailureText(attempts)));
         endProgram(1);
         return;
     }
@@ -265,6 +148,7 @@ void Form1::Form_DblClick() {
 
 void Form1::endProgram(int status) {
     m_ended = true;
+    m_place->stop();
     Timer1->stop();
     Timer2->stop();
     hide();

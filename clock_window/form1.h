@@ -1,11 +1,9 @@
 #pragma once
 
-#include "position_file.h"
 #include "regional_clock.h"
 #include "ticker.h"
 
 #include <QList>
-#include <QMargins>
 #include <QPixmap>
 #include <QRect>
 #include <QWidget>
@@ -14,13 +12,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 class ClockLabel;
 class NativeDigits;
+class WindowPlace;
 
-// What the window reaches outside itself; tests replace any of them.
+// What the window reaches outside itself: the program gives the real ones (realSeams()),
+// tests their own.
 struct Form1Seams {
     std::function<std::chrono::system_clock::time_point()> clock;
     std::string timeLocale; // empty: the user's regional settings
@@ -37,8 +36,6 @@ struct Form1Seams {
     std::function<std::unique_ptr<NativeDigits>(QWidget* form, const QRect& deviceRect,
                                                 std::function<void()> exposed)>
         digitWindow;
-
-    static Form1Seams real();
 };
 
 // The clock window. Qt's event overrides only translate their events and call the event
@@ -46,7 +43,7 @@ struct Form1Seams {
 class Form1 : public QWidget {
     Q_OBJECT
 public:
-    explicit Form1(Form1Seams seams = Form1Seams::real(), QWidget* parent = nullptr);
+    explicit Form1(Form1Seams seams, QWidget* parent = nullptr);
     ~Form1() override;
 
     void Form_Load();
@@ -57,9 +54,8 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
 
-    // The whole window's screen position, frame included, in twips: where the platform last
-    // reported the window, never a place only asked for. A window manager may refuse a move
-    // or put the window elsewhere; the window keeps no copy that could disagree with it.
+    // The whole window's screen position, frame included, in twips, where the platform last
+    // reported it (WindowPlace).
     float Left() const;
     float Top() const;
     void setLeft(float twips);
@@ -82,19 +78,13 @@ protected:
 
 private:
     void ShowClock();
-    std::optional<PositionFile::Position> savedPosition() const;
-    void placeAt(const PositionFile::Position& position);
-    bool clientAreaOnSomeScreen(const QRect& client) const;
     QPointF windowTwips(const QMouseEvent* event) const;
-    QMargins frame() const;
-    QPoint frameTopLeft() const;
-    void requestFrameTopLeft(const QPoint& topLeft);
-    void sendFrameTopLeft();
     void endProgram(int status);
 
     Form1Seams m_seams;
     RegionalClock m_regional;
     QPixmap m_face;
+    WindowPlace* m_place;
 
     ClockLabel* Label1;
     ClockLabel* Label2;
@@ -112,7 +102,4 @@ private:
     bool m_loading = false;
     bool m_saving = false;
     bool m_ended = false;
-    // A corner asked for in this turn of the event loop, sent once the handler is done: the
-    // drag sets Top and then Left, and both belong in one request.
-    std::optional<QPoint> m_requestedTopLeft;
 };

@@ -188,6 +188,16 @@ bool TickImages::layoutAgrees(const QString& text, const std::vector<Glyph>& gly
     return true;
 }
 
+// Whether the glyph may ink any column of `rect` (device pixels), antialiasing included.
+bool TickImages::mayInk(const Glyph& glyph, const QRect& rect) const {
+    const qreal ratio = m_look.pixelRatio;
+    const int margin = inkMargin(ratio);
+    const Ink reach = m_inks.value(glyph.character);
+    const qreal left = std::floor(static_cast<qreal>(glyph.x + reach.left) * ratio / 64) - margin;
+    const qreal right = std::ceil(static_cast<qreal>(glyph.x + reach.right) * ratio / 64) + margin;
+    return right >= rect.left() && left <= rect.right();
+}
+
 // Device pixels that the glyphs from `from` on may ink, the box's whole height.
 QRect TickImages::inkRect(const std::vector<Glyph>& glyphs, std::size_t from) const {
     const qreal ratio = m_look.pixelRatio;
@@ -303,20 +313,13 @@ TickImages::Change TickImages::change(const QString& text) {
     // The key: the rectangle, and every character that may ink it, where it stands.
     QByteArray key;
     if (m_keeping) {
-        const qreal ratio = m_look.pixelRatio;
-        const int margin = inkMargin(ratio);
         const auto append = [&key](qint64 value) {
             key.append(reinterpret_cast<const char*>(&value), sizeof value);
         };
         append(rect.left());
         append(rect.right());
         for (const Glyph& glyph : glyphs) {
-            const Ink reach = m_inks.value(glyph.character);
-            const qreal left =
-                std::floor(static_cast<qreal>(glyph.x + reach.left) * ratio / 64) - margin;
-            const qreal right =
-                std::ceil(static_cast<qreal>(glyph.x + reach.right) * ratio / 64) + margin;
-            if (right >= rect.left() && left <= rect.right()) {
+            if (mayInk(glyph, rect)) {
                 append(glyph.character);
                 append(glyph.x);
             }
@@ -352,7 +355,6 @@ void TickImages::compose(const QRect& rect, const std::vector<Glyph>& glyphs) {
     for (int y = rect.top(); y <= rect.bottom(); ++y)
         std::memcpy(m_shown.scanLine(y) + from, m_background.constScanLine(y) + from, rowBytes);
     const qreal ratio = m_look.pixelRatio;
-    const int margin = inkMargin(ratio);
     QPainter painter(&m_shown);
     painter.setClipRect(QRectF(QPointF(rect.topLeft()) / ratio, QSizeF(rect.size()) / ratio));
     painter.setPen(QColor::fromRgba(m_look.colour));
@@ -369,12 +371,7 @@ void TickImages::compose(const QRect& rect, const std::vector<Glyph>& glyphs) {
         positions.clear();
     };
     for (const Glyph& glyph : glyphs) {
-        const Ink reach = m_inks.value(glyph.character);
-        const qreal left =
-            std::floor(static_cast<qreal>(glyph.x + reach.left) * ratio / 64) - margin;
-        const qreal right =
-            std::ceil(static_cast<qreal>(glyph.x + reach.right) * ratio / 64) + margin;
-        if (right < rect.left() || left > rect.right())
+        if (!mayInk(glyph, rect))
             continue;
         const Face& drawn = m_faces[glyph.character];
         if (!drawn.font.isValid())

@@ -104,6 +104,7 @@ private:
     void learnAhead(const QString& text);
     bool layoutAgrees(const QString& text, const std::vector<Glyph>& glyphs) const;
     QRect inkRect(const std::vector<Glyph>& glyphs, std::size_t from) const;
+    bool mayInk(const Glyph& glyph, const QRect& rect) const;
     Change paintInFull(const QString& text);
     void checkPairs(const QString& text, const std::vector<Glyph>& glyphs);
     QRect boxRect() const;

@@ -87,6 +87,42 @@ std::vector<SaveAttempt> Save(const Places& places, const LineList& lines) {
     return attempts;
 }
 
+bool Saved(const std::vector<SaveAttempt>& attempts) {
+    return !attempts.empty() && attempts.back().error.empty();
+}
+
+std::string SaveFailureText(const std::vector<SaveAttempt>& attempts) {
+    if (attempts.empty())
+        return "The window position could not be saved: neither the program's folder nor a "
+               "configuration folder of yours is known.";
+    std::string text = "The window position could not be saved.\n";
+    for (const SaveAttempt& attempt : attempts)
+        text += "\n" + attempt.path + ":\n" + attempt.error + "\n";
+    return text;
+}
+
+Found ReadSavedPosition(const Places& places) {
+    std::string path;
+    try {
+        const auto toRead = PathToRead(places);
+        if (!toRead)
+            return {};
+        path = *toRead;
+        if (MyFunction_Lv01::CheckFileExists(path, "OFF") != "OK")
+            return {};
+        if (!SmallEnoughToRead(path))
+            return {std::nullopt, path + " is larger than any position file"};
+        LineList lines;
+        MyFunction_Lv02::AccessLineFile(path, lines, "S_Read", "normal");
+        const auto position = PositionFile::ReadPosition(lines);
+        if (!position)
+            return {std::nullopt, path + " holds no usable position"};
+        return {position, {}};
+    } catch (const std::exception& error) {
+        return {std::nullopt, "cannot read " + path + ": " + error.what()};
+    }
+}
+
 bool SmallEnoughToRead(const std::string& path) {
     const auto size = DirSearch::SizeOfFirstMatch(path);
     return size && *size <= kLargestFileRead;

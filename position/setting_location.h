@@ -1,6 +1,7 @@
 #pragma once
 
 #include "line_list.h"
+#include "position_file.h"
 
 #include <cstdint>
 #include <functional>
@@ -33,6 +34,22 @@ struct SaveAttempt {
 // Saves the lines beside the program, and where that fails for any reason, in the per-user
 // folder. The attempts in order; all failed when the last one did.
 std::vector<SaveAttempt> Save(const Places& places, const LineList& lines);
+
+// Whether the last save succeeded; when not, what the user is told, every place with its reason.
+bool Saved(const std::vector<SaveAttempt>& attempts);
+std::string SaveFailureText(const std::vector<SaveAttempt>& attempts);
+
+// What a start finds: the position the last save wrote, or nothing. `problem` says why a file
+// that is there gives none; it is empty when there simply is no file.
+struct Found {
+    std::optional<PositionFile::Position> position;
+    std::string problem;
+};
+
+// Finds the file with CheckFileExists and reads it with AccessLineFile, never throwing: a file
+// that cannot be read, holds no position or is larger than any position file can be gives
+// nothing and is left untouched.
+Found ReadSavedPosition(const Places& places);
 
 // The largest setting.dat worth reading: two numbers and their line ends take a few dozen
 // bytes, and a start must not stall on a big file copied over it by mistake.

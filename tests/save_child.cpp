@@ -2,6 +2,7 @@
 // save_child FOLDER LEFT TOP saves the window position into FOLDER/setting.dat as a
 // double-click would. It writes one byte to stdout just before the save starts.
 #include "form1.h"
+#include "real_seams.h"
 #include "qt_ui_hooks.h"
 
 #include <QApplication>
@@ -20,7 +21,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     installQtUiHooks();
 
-    Form1Seams seams = Form1Seams::real();
+    Form1Seams seams = realSeams();
     const std::string folder = argv[1];
     seams.programFolder = [folder] { return folder; };
     seams.screenRects = [] { return QList<QRect>{QRect(-100000, -100000, 200000, 200000)}; };

@@ -2,6 +2,7 @@
 #include "design_layout.h"
 #include "face_font.h"
 #include "form1.h"
+#include "real_seams.h"
 #include "native_digits.h"
 #include "stepped_ticker.h"
 #include "test_support.h"
@@ -330,7 +331,7 @@ void TestForm1::pressInLabelKeepsMovesWithLabel() {
 // Qt names the program's folder with forward slashes; the path must reach the file routines
 // and the messages with the platform's own separator throughout.
 void TestForm1::settingFileBesideTheProgram() {
-    QCOMPARE(QString::fromStdString(Form1Seams::real().programFolder()),
+    QCOMPARE(QString::fromStdString(realSeams().programFolder()),
              QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
 }
 

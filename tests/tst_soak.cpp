@@ -1,5 +1,6 @@
 #include "clock_label.h"
 #include "form1.h"
+#include "real_seams.h"
 #include "stepped_ticker.h"
 #include "test_support.h"
 
@@ -55,7 +56,7 @@ private slots:
 
 void TestSoak::aDayOfTicksAndAThousandSwings() {
     system_clock::time_point now = sys_days{year{2026} / December / 8};
-    Form1Seams seams = Form1Seams::real();
+    Form1Seams seams = realSeams();
     seams.clock = [&now] { return now; };
     seams.timeLocale = std::string(kPlainLocale);
     seams.programFolder = [] { return std::string("/nonexistent-folder"); };

@@ -2,6 +2,7 @@
 #include "koruva_info.h"
 #include "platform_choice.h"
 #include "qt_ui_hooks.h"
+#include "real_seams.h"
 
 #include <QApplication>
 
@@ -13,7 +14,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QString::fromUtf8(KoruvaInfo::kDisplayVersion));
     installQtUiHooks();
 
-    Form1 form;
+    Form1 form(realSeams());
     form.Form_Load();
     return QApplication::exec();
 }

@@ -5,12 +5,15 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 
+void showCriticalMessage(const QString& title, const QString& text) {
+    QMessageBox::critical(nullptr, title, text, QMessageBox::Ok);
+}
+
 void installQtUiHooks() {
     UiHooks::install({
         [] { QCoreApplication::processEvents(); },
         [](const std::string& text, const std::string& title) {
-            QMessageBox::critical(nullptr, QString::fromStdString(title),
-                                  QString::fromStdString(text), QMessageBox::Ok);
+            showCriticalMessage(QString::fromStdString(title), QString::fromStdString(text));
         },
     });
 }
