@@ -263,8 +263,9 @@ end_watch() {
 mapped_once_at_its_place() {
     [ -n "$WATCH_PID" ] || fail "no map watcher runs"
     echo "$WID" >&"$WATCH_ASK"
+    # The watcher waits up to ten seconds for the window's first drawing.
     local answer=
-    read -r -t 30 answer <&"$WATCH_TELL" || true
+    read -r -t 60 answer <&"$WATCH_TELL" || true
     end_watch
     [ -n "$answer" ] || fail "the map watcher gave no answer: $(cat "$WORK/watch.log")"
     local shown at final moves asked

@@ -9,9 +9,10 @@ after it was mapped, answers for it and ends:
     shown=N at=X,Y final=X,Y moves=M asked=A
 
 shown: how often the window became viewable (mapped, and every window around it mapped);
-at: where it stood on the screen when it was first drawn on while viewable; final: where it
-stands now; moves: how often it moved on the screen after that; asked: how often its own
-program asked to move it once it had become viewable. Add --log to print what it saw.
+at: where it stood on the screen when it was first drawn on while viewable (where it became
+viewable, should no drawing be seen within ten seconds); final: where it stands now; moves:
+how often it moved on the screen after that; asked: how often its own program asked to move it
+once it had become viewable. Add --log to print what it saw.
 """
 import struct
 import sys
@@ -32,12 +33,13 @@ NO_RANGE = {"core_requests": (0, 0), "core_replies": (0, 0), "ext_requests": (0,
 
 def record_all(control, recorder, ranges, seen):
     """Records until a window id comes on standard input and that window has been drawn on
-    after it was mapped (or half a minute has passed); returns the id, or None."""
+    after it was mapped (or ten seconds have passed); returns the id, or None."""
     context = control.record_create_context(0, [record.AllClients], ranges)
     control.sync()
     shm = ranges[-1]["ext_requests"][0]
     lock, drawn = threading.Lock(), threading.Event()
     wanted = {"window": None}
+    unread = {}  # client -> bytes of its last request still to come
 
     def check():
         target, mapped = wanted["window"], False
@@ -58,7 +60,8 @@ def record_all(control, recorder, ranges, seen):
             if reply.category == record.FromServer:
                 seen.extend(("event", data[at:at + 32]) for at in range(0, len(data) - 31, 32))
             elif reply.category == record.FromClient:
-                at = 0
+                # A request too long for one reply goes on in the next from the same client.
+                at = unread.pop(reply.id_base, 0)
                 while at + 8 <= len(data):
                     opcode = data[at]
                     length = struct.unpack_from("<H", data, at + 2)[0] * 4
@@ -74,6 +77,8 @@ def record_all(control, recorder, ranges, seen):
                         if mask & (X.CWX | X.CWY):
                             seen.append(("move", reply.id_base, window))
                     at += max(length, 4)
+                if at > len(data):
+                    unread[reply.id_base] = at - len(data)
             if wanted["window"] is not None and not drawn.is_set():
                 check()
 
@@ -84,7 +89,7 @@ def record_all(control, recorder, ranges, seen):
         with lock:
             wanted["window"] = int(asked[0], 0)
             check()
-        drawn.wait(30)
+        drawn.wait(10)
     # The server hands over what it recorded before the context ends.
     control.record_disable_context(context)
     control.sync()
@@ -160,6 +165,8 @@ def main():
         return True
 
     shown, moves, moves_asked, first, last = 0, 0, 0, None, None
+    # Should the first drawing go unseen, where it became viewable stands for it.
+    viewable_at, viewable_last, viewable_moves = None, None, 0
     was_viewable = False
     for item in seen:
         if item[0] == "paint":
@@ -205,12 +212,19 @@ def main():
                   file=sys.stderr, flush=True)
         if now_viewable and not was_viewable:
             shown += 1
+            viewable_at = viewable_at or where
+        elif now_viewable and where != viewable_last:
+            viewable_moves += 1
+        if now_viewable:
+            viewable_last = where
         if now_viewable and first is not None and where != last:
             moves += 1
         was_viewable = now_viewable
         if now_viewable and first is not None:
             last = where
 
+    if first is None:
+        first, moves = viewable_at, viewable_moves
     show = lambda point: "%d,%d" % point if point else "-"
     print("shown=%d at=%s final=%s moves=%d asked=%d" % (
         shown, show(first), show(inside(target)), moves, moves_asked), flush=True)
