@@ -22,6 +22,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <chrono>
@@ -132,6 +133,45 @@ struct Harness {
     // A file where the per-user folder's parent should be: no one can create it, not even root.
     void makePerUserFolderImpossible() { writeBytes(home.filePath("config"), "not a folder"); }
 };
+
+// The window's labels, found by the names they carry.
+inline ClockLabel& label1(const Form1& form) {
+    auto* label = form.findChild<ClockLabel*>(QStringLiteral("Label1"));
+    if (!label)
+        qFatal("the window has no Label1");
+    return *label;
+}
+
+inline ClockLabel& label2(const Form1& form) {
+    auto* label = form.findChild<ClockLabel*>(QStringLiteral("Label2"));
+    if (!label)
+        qFatal("the window has no Label2");
+    return *label;
+}
+
+// How far out a swing has taken Label1, in swing steps of 50 twips: the swing's step count on
+// its way out, the steps still to go on its way back.
+inline float stepsFromHome(const Form1& form) {
+    return (kHome1 - label1(form).Top()) / 50;
+}
+
+// Starts a swing as a move over the window does and lets Timer2 run until the swing ends: the
+// steps it took, or 1000 if it did not end by then. Label1 then stands where the swing ends,
+// the home Form_Load recorded.
+inline int wholeSwing(Form1& form, Harness& h) {
+    form.Form_MouseMove(0, 0, 1500, 75);
+    int steps = 0;
+    for (; h.timer2->isActive() && steps < 1000; ++steps)
+        h.timer2->advance(20);
+    return steps;
+}
+
+// Whether moving the pointer to `to` (client pixels) takes the window along: a drag under way.
+inline bool moveDragsWindow(Form1& form, const QPoint& to) {
+    const QPoint before = form.pos();
+    QTest::mouseMove(form.windowHandle(), to);
+    return form.pos() != before;
+}
 
 // Collects what the window is asked to repaint.
 class PaintRecorder : public QObject {
