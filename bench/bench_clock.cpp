@@ -4,9 +4,11 @@
 //   bench_clock lag N       N real ticks; prints how long after each turn of the second the
 //                           time label was painted, in milliseconds
 //   bench_clock swing N     N real swings; prints the wall time and CPU share of each
+#include "design_layout.h"
 #include "form1.h"
-#include "real_seams.h"
 #include "qt_ui_hooks.h"
+#include "real_seams.h"
+#include "ticker.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 
@@ -89,14 +92,22 @@ int lag(int n) {
 }
 
 int swing(int n) {
-    Form1 form(benchSeams());
+    // Timer2 as the program makes it, held here to see when a swing ends.
+    Ticker* timer2 = nullptr;
+    Form1Seams seams = benchSeams();
+    seams.timer2 = [&timer2] {
+        auto ticker = std::make_unique<IntervalTicker>(DesignLayout::kTimer2IntervalMs);
+        timer2 = ticker.get();
+        return ticker;
+    };
+    Form1 form(seams);
     form.Form_Load();
     for (int i = 0; i < n; ++i) {
         QElapsedTimer wall;
         const double cpu0 = cpuSeconds();
         wall.start();
         form.Form_MouseMove(0, 0, 1500, 1965);
-        while (form.timer2Enabled())
+        while (timer2->isActive())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const double seconds = wall.nsecsElapsed() / 1e9;
         std::printf("%.4f %.4f\n", seconds, (cpuSeconds() - cpu0) / seconds);

@@ -61,14 +61,6 @@ public:
     void setLeft(float twips);
     void setTop(float twips);
 
-    const ClockLabel& label1() const { return *Label1; }
-    const ClockLabel& label2() const { return *Label2; }
-    bool timer1Running() const { return Timer1->isActive(); }
-    bool timer2Enabled() const { return Timer2->isActive(); }
-    std::int16_t swingCount() const { return SwingCount; }
-    std::int16_t homeTop1() const { return HomeTop1; }
-    bool dragging() const { return Dragging != 0; }
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -1,5 +1,6 @@
 #include "clock_label.h"
 #include "form1.h"
+#include "form1_harness.h"
 #include "real_seams.h"
 #include "stepped_ticker.h"
 #include "test_support.h"
@@ -67,20 +68,20 @@ void TestSoak::aDayOfTicksAndAThousandSwings() {
     seams.timer2 = SteppedTicker::factory(20, timer2);
     Form1 form(seams);
     form.Form_Load();
-    const float home1 = form.label1().Top(), home2 = form.label2().Top();
+    const float home1 = label1(form).Top(), home2 = label2(form).Top();
 
     long warmedUpKb = 0;
     for (int swing = 0; swing < 1000; ++swing) {
         form.Form_MouseMove(0, 0, 1500, 1965);
         int steps = 0;
-        while (form.timer2Enabled() && steps < 1000) {
+        while (timer2->isActive() && steps < 1000) {
             timer2->advance(20);
             if (++steps % 50 == 0)
                 QCoreApplication::processEvents();
         }
         QCOMPARE(steps, 402);
-        QCOMPARE(form.label1().Top(), home1);
-        QCOMPARE(form.label2().Top(), home2);
+        QCOMPARE(label1(form).Top(), home1);
+        QCOMPARE(label2(form).Top(), home2);
         // 87 ticks per swing: a little over a day's 86,400 in all.
         for (int tick = 0; tick < 87; ++tick) {
             now += seconds(1);
@@ -90,7 +91,7 @@ void TestSoak::aDayOfTicksAndAThousandSwings() {
         if (swing == 49)
             warmedUpKb = residentKb();
     }
-    QVERIFY2(form.label1().text().startsWith(kDayAfter), qPrintable(form.label1().text()));
+    QVERIFY2(label1(form).text().startsWith(kDayAfter), qPrintable(label1(form).text()));
     QVERIFY(warmedUpKb > 0);
     const long grownKb = residentKb() - warmedUpKb;
     qInfo("resident memory after 50 swings %ld kB, grown by %ld kB by the end", warmedUpKb,
