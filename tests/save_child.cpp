@@ -2,8 +2,8 @@
 // save_child FOLDER LEFT TOP saves the window position into FOLDER/setting.dat as a
 // double-click would. It writes one byte to stdout just before the save starts.
 #include "form1.h"
-#include "real_seams.h"
 #include "qt_ui_hooks.h"
+#include "real_seams.h"
 
 #include <QApplication>
 
