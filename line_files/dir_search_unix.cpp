@@ -17,7 +17,7 @@ std::vector<std::string> Platform::ListOrdinaryFiles(const std::string& pattern)
     PathParts parts = PathParts::of(pattern);
     // Like the home platform's search, a pattern ending in a separator lists the folder.
     if (parts.name.empty())
-        parts.name = "*";
+        parts.name.push_back('*');
     std::vector<std::string> names;
     std::error_code ec;
     if (!fs::is_directory(parts.folder, ec))
