@@ -82,7 +82,7 @@ for _ in $(seq "$RUNS"); do
 done
 # A wrong file copied over setting.dat: 48 MB, larger than any position file, so not read.
 dir=$(new_folder)
-{ printf '1500\r\n3000\r\n'; yes 9 | head -n 16000000 | sed 's/$/\r/'; } >"$dir/setting.dat"
+{ printf '1500\r\n3000\r\n'; awk 'BEGIN { for (i = 0; i < 16000000; i++) printf "9\r\n" }'; } >"$dir/setting.dat"
 for _ in $(seq 5); do
     read -r pid _ paint < <("$BENCH/startwatch" "$dir/koruva" 2>/dev/null)
     kill "$pid"; wait "$pid" 2>/dev/null || true
