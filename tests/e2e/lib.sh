@@ -274,7 +274,11 @@ mapped_once_at_its_place() {
     # What the X server shows is what the screen shows, but where the compositor places
     # windows itself, and under kwin, which maps a new frame before it places it and paints
     # the screen only once it has: a first drawing may meet the frame on its way there.
-    case $WM in kwin_x11 | kwin_wayland | sway | weston) ;;
+    # fluxbox maps its frame before it has settled the window inside it, one pixel off, and
+    # settles it at once; a drawing the X server kept from before (the program draws as soon
+    # as its window is mapped inside the frame) shows for that instant, once in a few hundred
+    # starts on a busy machine.
+    case $WM in kwin_x11 | kwin_wayland | sway | weston | fluxbox) ;;
     *) [ "$moves" = 0 ] && [ "$at" = "$final" ] || fail "not shown once at its place: $answer" ;;
     esac
 }

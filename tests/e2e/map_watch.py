@@ -4,7 +4,7 @@ window is first shown. The X server's RECORD extension hands over, in the server
 every window's creation, reparenting, moves and maps, every drawing request and every request
 to move a window, so nothing is missed however early it happens. Prints "ready" once it
 records. Given a window id on standard input, it waits until that window has been drawn on
-after it was mapped, answers for it and ends:
+after it was exposed, answers for it and ends:
 
     shown=N at=X,Y final=X,Y moves=M asked=A
 
@@ -33,7 +33,7 @@ NO_RANGE = {"core_requests": (0, 0), "core_replies": (0, 0), "ext_requests": (0,
 
 def record_all(control, recorder, ranges, seen):
     """Records until a window id comes on standard input and that window has been drawn on
-    after it was mapped (or ten seconds have passed); returns the id, or None."""
+    after it was exposed (or ten seconds have passed); returns the id, or None."""
     context = control.record_create_context(0, [record.AllClients], ranges)
     control.sync()
     shm = ranges[-1]["ext_requests"][0]
@@ -41,13 +41,16 @@ def record_all(control, recorder, ranges, seen):
     wanted = {"window": None}
     unread = {}  # client -> bytes of its last request still to come
 
+    # Only an exposed window shows what is drawn on it. A window manager may map the window
+    # inside a frame it has yet to map, and Qt draws on the MapNotify already: a drawing that
+    # shows nothing, with the one that shows still to come.
     def check():
-        target, mapped = wanted["window"], False
+        target, exposed = wanted["window"], False
         for item in seen:
-            if item[0] == "event" and item[1][0] == X.MapNotify and \
-                    struct.unpack_from("<I", item[1], 8)[0] == target:
-                mapped = True
-            elif item[0] == "paint" and item[1] == target and mapped:
+            if item[0] == "event" and item[1][0] == X.Expose and \
+                    struct.unpack_from("<I", item[1], 4)[0] == target:
+                exposed = True
+            elif item[0] == "paint" and item[1] == target and exposed:
                 drawn.set()
                 return
 
@@ -106,7 +109,7 @@ def main():
     shm = control.query_extension("MIT-SHM")
     shm = shm.major_opcode if shm and shm.present else 0
     ranges = [dict(NO_RANGE, core_requests=(CONFIGURE_WINDOW, CONFIGURE_WINDOW)),
-              dict(NO_RANGE, delivered_events=(X.CreateNotify, X.ConfigureNotify),
+              dict(NO_RANGE, delivered_events=(X.Expose, X.ConfigureNotify),
                    core_requests=(min(DRAWING), max(DRAWING)),
                    ext_requests=(shm, shm, SHM_PUT_IMAGE, SHM_PUT_IMAGE))]
     seen = []
