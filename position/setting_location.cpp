@@ -108,7 +108,7 @@ Found ReadSavedPosition(const Places& places) {
         if (!toRead)
             return {};
         path = *toRead;
-        if (MyFunction_Lv01::CheckFileExists(path, "OFF") != "OK")
+        if (!exists(path))
             return {};
         if (!SmallEnoughToRead(path))
             return {std::nullopt, path + " is larger than any position file"};

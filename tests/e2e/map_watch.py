@@ -44,15 +44,19 @@ def record_all(control, recorder, ranges, seen):
     # Only an exposed window shows what is drawn on it. A window manager may map the window
     # inside a frame it has yet to map, and Qt draws on the MapNotify already: a drawing that
     # shows nothing, with the one that shows still to come.
+    # Each call looks only at what came since the last one.
+    progress = {"looked_at": 0, "exposed": False}
+
     def check():
-        target, exposed = wanted["window"], False
-        for item in seen:
+        target = wanted["window"]
+        for item in seen[progress["looked_at"]:]:
             if item[0] == "event" and item[1][0] == X.Expose and \
                     struct.unpack_from("<I", item[1], 4)[0] == target:
-                exposed = True
-            elif item[0] == "paint" and item[1] == target and exposed:
+                progress["exposed"] = True
+            elif item[0] == "paint" and item[1] == target and progress["exposed"]:
                 drawn.set()
-                return
+                break
+        progress["looked_at"] = len(seen)
 
     def take(reply):
         data = reply.data
