@@ -3,6 +3,7 @@
 #include "my_function_lv01.h"
 
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <pwd.h>
 #include <system_error>
@@ -60,14 +61,19 @@ std::optional<std::string> ProcessEnvironment(const char* name) {
 
 std::string PerUserFolder(const std::string& applicationName, const Environment& environment) {
     // The base directories must be absolute; a relative one is to be ignored.
-    std::string base;
-    if (const auto config = environment("XDG_CONFIG_HOME"); absolute(config))
-        base = *config;
-    else if (const auto home = environment("HOME"); absolute(home))
-        base = MyFunction_Lv01::JoinPath(*home, ".config");
-    else
+    try {
+        std::string base;
+        if (const auto config = environment("XDG_CONFIG_HOME"); absolute(config))
+            base = *config;
+        else if (const auto home = environment("HOME"); absolute(home))
+            base = MyFunction_Lv01::JoinPath(*home, ".config");
+        else
+            return {};
+        return MyFunction_Lv01::JoinPath(base, applicationName);
+    } catch (const std::exception&) {
+        // The environment is the user's to set; a path the routines cannot address is no folder.
         return {};
-    return MyFunction_Lv01::JoinPath(base, applicationName);
+    }
 }
 
 void MakeFolder(const std::string& folder) {

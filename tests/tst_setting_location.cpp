@@ -241,6 +241,10 @@ void TestSettingLocation::perUserFolder_data() {
     QTest::newRow("relative home") << "<unset>"
                                    << "u"
                                    << "";
+    // Beyond what the path routines address: no folder, rather than an error at start-up.
+    QTest::newRow("past the routines' reach") << "/" + QString(40000, 'x') + "/"
+                                              << "/home/u"
+                                              << "";
 }
 
 void TestSettingLocation::perUserFolder() {
