@@ -57,6 +57,14 @@ save_and_restart "$variant" "case variant" 100 200
 [ "$(cat "$variant/SETTING.DAT")" = "$(crlf 1500 3000)" ] || fail "SETTING.DAT changed"
 echo "ok case variant beside the program"
 
+# An XDG_CONFIG_HOME longer than any path the line-file routines address names no per-user
+# folder: the clock starts, and saves beside the program as ever.
+config_home=$XDG_CONFIG_HOME
+XDG_CONFIG_HOME="/$(head -c 40000 /dev/zero | tr '\0' x)/"
+save_and_restart "$(new_program_folder)" "overlong XDG_CONFIG_HOME"
+XDG_CONFIG_HOME=$config_home
+echo "ok overlong XDG_CONFIG_HOME"
+
 # A program folder whose name is Latin-1 bytes, no valid UTF-8: the file goes into that very
 # folder, never to the root of the file system.
 latin1="$WORK/$(printf 'caf\xe9-%s' "$RANDOM")"
