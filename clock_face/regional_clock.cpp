@@ -16,3 +16,13 @@ std::tm RegionalClock::civilUtc(std::chrono::system_clock::time_point when) {
     civil.tm_sec = static_cast<int>(time.seconds().count());
     return civil;
 }
+
+std::vector<RegionalClock::FaceTexts> RegionalClock::samples() const {
+    using namespace std::chrono;
+    std::vector<FaceTexts> texts;
+    for (int hour = 0; hour < 24; ++hour) {
+        const auto day = sys_days{year{2026} / month{static_cast<unsigned>(hour % 12 + 1)} / 28};
+        texts.push_back(formatLocal(civilUtc(day + hours{hour})));
+    }
+    return texts;
+}

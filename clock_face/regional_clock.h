@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The date and time texts of the clock face, in the user's regional settings, and the
 // weekday of the same moment. Nothing is reformatted here: the texts are the platform's own,
@@ -30,11 +31,18 @@ public:
 
     FaceTexts format(std::chrono::system_clock::time_point when) const;
 
+    // The texts of moments that between them show every form the face takes in a year: each
+    // hour of the day (with its AM or PM word) and each month; with their digits at their
+    // widest, no text of the year is wider.
+    std::vector<FaceTexts> samples() const;
+
     // The calendar fields of a moment in UTC, for any moment the clock can hold: what the face
     // shows where the C library cannot tell the local time.
     static std::tm civilUtc(std::chrono::system_clock::time_point when);
 
 private:
+    FaceTexts formatLocal(const std::tm& local) const;
+
     struct Locale;
     std::unique_ptr<Locale> m_locale;
 };

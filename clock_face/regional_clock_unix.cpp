@@ -1,18 +1,82 @@
 #include "regional_clock.h"
 
+#include <unicode/udat.h>
+#include <unicode/udatpg.h>
+#include <unicode/ures.h>
+#include <unicode/ustring.h>
+
+#include <cstdlib>
 #include <cwchar>
 #include <locale.h>
 
-struct RegionalClock::Locale {
-    locale_t handle = static_cast<locale_t>(0);
-    bool requested = true;
-    ~Locale() {
-        if (handle)
-            freelocale(handle);
-    }
-};
-
 namespace {
+
+// A formatter of the locale's own pattern for `skeleton`, on the local wall time given as UTC:
+// the zone has been applied already, and no pattern here shows one.
+UDateFormat* openFormat(UDateTimePatternGenerator* generator, const std::string& locale,
+                        const char16_t* skeleton) {
+    UErrorCode status = U_ZERO_ERROR;
+    UChar pattern[64];
+    const int32_t length = udatpg_getBestPattern(generator, skeleton, -1, pattern,
+                                                 static_cast<int32_t>(std::size(pattern)), &status);
+    if (U_FAILURE(status))
+        return nullptr;
+    UDateFormat* format =
+        udat_open(UDAT_PATTERN, UDAT_PATTERN, locale.c_str(), u"UTC", -1, pattern, length, &status);
+    if (U_FAILURE(status)) {
+        udat_close(format);
+        return nullptr;
+    }
+    return format;
+}
+
+// The locale a POSIX name such as "sr_RS.UTF-8@latin" means to ICU: "sr_Latn_RS".
+std::string icuName(std::string name) {
+    std::string modifier;
+    if (const auto at = name.find('@'); at != std::string::npos) {
+        modifier = name.substr(at + 1);
+        name.erase(at);
+    }
+    if (const auto dot = name.find('.'); dot != std::string::npos)
+        name.erase(dot);
+    const auto script = [&]() -> std::string {
+        if (modifier == "latin")
+            return "Latn";
+        if (modifier == "cyrillic")
+            return "Cyrl";
+        if (modifier == "devanagari")
+            return "Deva";
+        return {};
+    }();
+    if (!script.empty()) {
+        const auto underscore = name.find('_');
+        name.insert(underscore == std::string::npos ? name.size() : underscore, "_" + script);
+    } else if (modifier == "valencia") {
+        name += "_VALENCIA";
+    }
+    return name;
+}
+
+// Which locale the C library takes for LC_TIME when given "", by the same precedence.
+std::string userTimeLocale() {
+    for (const char* variable : {"LC_ALL", "LC_TIME", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value && *value)
+            return value;
+    }
+    return "C";
+}
+
+bool knownToIcu(const std::string& locale) {
+    UErrorCode status = U_ZERO_ERROR;
+    UResourceBundle* bundle = ures_open(nullptr, locale.c_str(), &status);
+    ures_close(bundle);
+    return U_SUCCESS(status) && status != U_USING_DEFAULT_WARNING;
+}
+
+bool namesNoRegion(const std::string& name) {
+    return name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
+}
 
 std::tm localTime(std::chrono::system_clock::time_point when) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
@@ -24,6 +88,32 @@ std::tm localTime(std::chrono::system_clock::time_point when) {
     if (!localtime_r(&seconds, &local))
         return RegionalClock::civilUtc(when);
     return local;
+}
+
+// The local wall time as if it were UTC, in ICU's milliseconds.
+UDate wallClock(const std::tm& local) {
+    using namespace std::chrono;
+    const sys_days day{year{local.tm_year + 1900} / month{static_cast<unsigned>(local.tm_mon + 1)} /
+                       static_cast<unsigned>(local.tm_mday)};
+    const auto at = day + hours{local.tm_hour} + minutes{local.tm_min} + seconds{local.tm_sec};
+    return static_cast<UDate>(duration_cast<milliseconds>(at.time_since_epoch()).count());
+}
+
+std::string utf8(const UChar* text, int32_t length) {
+    std::string out(static_cast<std::size_t>(length) * 3, '\0');
+    int32_t written = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strToUTF8(out.data(), static_cast<int32_t>(out.size()), &written, text, length, &status);
+    out.resize(U_SUCCESS(status) ? static_cast<std::size_t>(written) : 0);
+    return out;
+}
+
+std::string formatted(UDateFormat* format, UDate when) {
+    UChar text[128];
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length =
+        udat_format(format, when, text, static_cast<int32_t>(std::size(text)), nullptr, &status);
+    return U_SUCCESS(status) ? utf8(text, length) : std::string();
 }
 
 // Wide output is the locale's text whatever its own encoding (UTF-8, Latin-1, EUC-JP ...),
@@ -59,11 +149,49 @@ std::string formatted(const wchar_t* format, const std::tm& local, locale_t loca
 
 } // namespace
 
+// A region's texts are its own CLDR patterns for a numeric date with a four-digit year and for
+// the time with seconds, in the hours it counts by: what Windows shows for the same region
+// (2026/12/09 and 1:15:35 in Japan, 09.12.2026 and 01:15:35 in Germany, 12/09/2026 and
+// 1:15:35 AM in the US), where the C library's %x and %X write 2026年12月09日 and 01時15分35秒
+// for Japan, and some regions' %X has no seconds at all. C and POSIX name no region: theirs are
+// the C library's own.
+struct RegionalClock::Locale {
+    locale_t handle = static_cast<locale_t>(0);
+    bool requested = true;
+    UDateFormat* date = nullptr;
+    UDateFormat* time = nullptr;
+    ~Locale() {
+        udat_close(date);
+        udat_close(time);
+        if (handle)
+            freelocale(handle);
+    }
+};
+
 RegionalClock::RegionalClock(const std::string& localeName) : m_locale(std::make_unique<Locale>()) {
+    const std::string name = localeName.empty() ? userTimeLocale() : localeName;
+    if (!namesNoRegion(name)) {
+        const std::string icu = icuName(name);
+        // A region ICU has no data for would get another locale's patterns.
+        if (knownToIcu(icu)) {
+            UErrorCode status = U_ZERO_ERROR;
+            UDateTimePatternGenerator* generator = udatpg_open(icu.c_str(), &status);
+            if (U_SUCCESS(status)) {
+                m_locale->date = openFormat(generator, icu, u"yyyyMMdd");
+                m_locale->time = openFormat(generator, icu, u"jmmss");
+            }
+            udatpg_close(generator);
+            if (!m_locale->date || !m_locale->time) {
+                udat_close(m_locale->date);
+                udat_close(m_locale->time);
+                m_locale->date = m_locale->time = nullptr;
+            }
+        }
+    }
     m_locale->handle =
         newlocale(LC_TIME_MASK | LC_CTYPE_MASK, localeName.c_str(), static_cast<locale_t>(0));
     if (!m_locale->handle) {
-        m_locale->requested = false;
+        m_locale->requested = m_locale->date != nullptr;
         m_locale->handle = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
     }
 }
@@ -76,7 +204,14 @@ bool RegionalClock::hasRequestedLocale() const {
 
 RegionalClock::FaceTexts RegionalClock::format(std::chrono::system_clock::time_point when) const {
     // One reading of the clock serves both texts and the weekday, so they never disagree.
-    const std::tm local = localTime(when);
+    return formatLocal(localTime(when));
+}
+
+RegionalClock::FaceTexts RegionalClock::formatLocal(const std::tm& local) const {
+    if (m_locale->date) {
+        const UDate wall = wallClock(local);
+        return {formatted(m_locale->date, wall), formatted(m_locale->time, wall), local.tm_wday};
+    }
     return {formatted(L"%x", local, m_locale->handle), formatted(L"%X", local, m_locale->handle),
             local.tm_wday};
 }

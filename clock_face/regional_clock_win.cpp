@@ -65,7 +65,10 @@ bool RegionalClock::hasRequestedLocale() const {
 }
 
 RegionalClock::FaceTexts RegionalClock::format(std::chrono::system_clock::time_point when) const {
-    const std::tm local = localTime(when);
+    return formatLocal(localTime(when));
+}
+
+RegionalClock::FaceTexts RegionalClock::formatLocal(const std::tm& local) const {
     const SYSTEMTIME st = systemTime(local);
     const wchar_t* locale =
         m_locale->name.empty() ? LOCALE_NAME_USER_DEFAULT : m_locale->name.c_str();

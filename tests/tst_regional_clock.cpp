@@ -95,15 +95,37 @@ void TestRegionalClock::face_data() {
     QTest::newRow("C, before 1970") << "C" << ms(at(1900, 1, 1, 12, 0, 0)) << "01/01/00"
                                     << "12:00:00"
                                     << "Mon";
+    // A region's own CLDR patterns, as Windows shows the same region: a numeric date with a
+    // four-digit year, the time with its seconds in the hours the region counts by.
     QTest::newRow("en_US") << "en_US.UTF-8" << ms(at(2026, 12, 6, 21, 5, 7)) << "12/06/2026"
-                           << "09:05:07 PM"
-                           << "Sun";
+                           << QString::fromUtf8("9:05:07\u202FPM") << "Sun";
     QTest::newRow("de_DE") << "de_DE.UTF-8" << ms(at(2026, 12, 12, 9, 5, 7)) << "12.12.2026"
                            << "09:05:07"
                            << "Sat";
-    QTest::newRow("ja_JP") << "ja_JP.UTF-8" << ms(at(2027, 1, 1, 0, 0, 0)) << "2027年01月01日"
-                           << "00時00分00秒"
-                           << "Fri";
+    QTest::newRow("ja_JP, not the C library's 年月日")
+        << "ja_JP.UTF-8" << ms(at(2027, 1, 1, 0, 0, 0)) << "2027/01/01"
+        << "0:00:00"
+        << "Fri";
+    QTest::newRow("ko_KR, its morning word first")
+        << "ko_KR.UTF-8" << ms(at(2026, 12, 12, 9, 5, 7)) << "2026. 12. 12."
+        << QString::fromUtf8("\uc624\uc804 9:05:07") << "Sat";
+    QTest::newRow("ar_EG, right to left in Arabic digits")
+        << "ar_EG.UTF-8" << ms(at(2026, 12, 12, 9, 5, 7))
+        << QString::fromUtf8("\u0661\u0662\u200f/\u0661\u0662\u200f/\u0662\u0660\u0662\u0666")
+        << QString::fromUtf8("\u0669:\u0660\u0665:\u0660\u0667 \u0635") << "Sat";
+    QTest::newRow("nb_NO, whose C library time has no seconds")
+        << "nb_NO.UTF-8" << ms(at(2026, 12, 12, 9, 5, 7)) << "12.12.2026"
+        << "09:05:07"
+        << "Sat";
+    QTest::newRow("th_TH, the Buddhist year")
+        << "th_TH.UTF-8" << ms(at(2026, 12, 12, 9, 5, 7)) << "12/12/2569"
+        << "09:05:07"
+        << "Sat";
+    // A region ICU has no patterns for keeps the C library's texts.
+    QTest::newRow("aa_DJ, the C library's")
+        << "aa_DJ.UTF-8" << ms(at(2026, 12, 12, 9, 5, 7)) << "12.12.2026"
+        << " 9:05:07 saaku"
+        << "Sat";
 #endif
 }
 
