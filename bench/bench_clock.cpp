@@ -4,6 +4,7 @@
 //   bench_clock lag N       N real ticks; prints how long after each turn of the second the
 //                           time label was painted, in milliseconds
 //   bench_clock swing N     N real swings; prints the wall time and CPU share of each
+#include "clock_label.h"
 #include "design_layout.h"
 #include "form1.h"
 #include "qt_ui_hooks.h"
@@ -12,7 +13,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLabel>
 
 #include <chrono>
 #include <cstdio>
@@ -61,7 +61,7 @@ class PaintClock : public QObject {
 public:
     explicit PaintClock(int n) : m_left(n) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
-        const QString shown = static_cast<QLabel*>(watched)->text();
+        const QString shown = static_cast<ClockLabel*>(watched)->text();
         if (event->type() == QEvent::Paint && shown != m_shown) {
             m_shown = shown;
             const auto into =
@@ -86,7 +86,7 @@ private:
 int lag(int n) {
     Form1 form(benchSeams());
     PaintClock clock(n);
-    form.findChild<QLabel*>(QStringLiteral("Label2"))->installEventFilter(&clock);
+    form.findChild<ClockLabel*>(QStringLiteral("Label2"))->installEventFilter(&clock);
     form.Form_Load();
     return QApplication::exec();
 }

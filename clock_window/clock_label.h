@@ -1,75 +1,62 @@
 #pragma once
 
+#include "glyph_compositor.h"
+#include "glyph_layout.h"
 #include "native_digits.h"
-#include "tick_images.h"
 
-#include <QLabel>
+#include <QString>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
 
-class QTextLayout;
-
-// A text label of the clock face. Its Top is kept in twips as a float that reads back exactly
-// as set; the pixel position is derived from it, so one swing step back always undoes one
-// step out whatever the pixel rounding.
-class ClockLabel : public QLabel {
+// A text label of the clock face: its text in one font and colour straight on the window's
+// picture, in a box placed in twips. Its Top is kept in twips as a float that reads back exactly
+// as set; the pixel position is derived from it, so one swing step back always undoes one step
+// out whatever the pixel rounding.
+class ClockLabel : public QWidget {
     Q_OBJECT
 public:
     ClockLabel(const QString& text, int leftTwips, int topTwips, int widthTwips, int heightTwips,
                QWidget* parent);
     ~ClockLabel() override;
 
-    float Top() const { return m_top; }
-    void setTop(float twips);
-
-    // Sets the caption and repaints only the characters that changed (a tick usually changes
-    // one or two digits), where QLabel would repaint all of itself.
+    QString text() const { return m_text; }
+    // Repaints only the glyphs that change: a tick usually changes one or two digits.
     void setText(const QString& text);
 
-    // The part of `contents` that changes when `after` replaces `before`, both drawn in `font`
-    // on `device` from its top-left corner: from the first character that differs to the end
-    // of the longer text, its whole height. Empty when the texts are the same.
-    static QRect changedRect(const QFont& font, const QString& before, const QString& after,
-                             const QRect& contents, QPaintDevice* device = nullptr);
+    float Top() const { return m_top; }
+    void setTop(float twips);
 
     // A native window for the label's pixels, at `deviceRect` of the window `form`; nullptr
     // where the platform has none.
     using DigitWindow = std::function<std::unique_ptr<NativeDigits>(
         QWidget* form, const QRect& deviceRect, NativeDigits::Exposed exposed)>;
-
-    // While the label rests where it was made, its text is drawn from images composited once
-    // over what lies under it (TickImages), and a tick puts just the changed pixels: into the
-    // native window that `digitWindow` gives, or else through Qt's painting. Off: Qt's text.
-    void drawFromImages(bool on, DigitWindow digitWindow = {});
+    // While the label rests where it was made, its changes are composited here and put into
+    // the native window `digitWindow` gives; elsewhere, and where it gives none, Qt paints it.
+    void useDigitWindow(DigitWindow digitWindow);
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    bool drawsItself() const;
-    const QTextLayout& laidOut();
-    void setTextQuietly(const QString& text);
-    bool imagesApply() const;
-    TickImages::Look look() const;
-    QImage paintBox(const QString& text, const QRect& rect, bool withText);
-    QImage pictureUnder(const QRect& rect, const QRect& area) const;
-    void followHome();
-    void placeNative();
+    struct Look;
+
+    Look& look();
+    QRectF changedArea(const Line& before, const Line& after) const;
+    QRect deviceBox() const;
+    bool atHome() const;
+    void showDigits();
     void putAll();
 
+    QString m_text;
     int m_left;
     float m_top;
-    // The caption shaped once per change, for both the changed part and the painting; a tick
-    // would otherwise shape the whole time three times.
-    std::unique_ptr<QTextLayout> m_layout;
-
     QPoint m_home;
-    std::unique_ptr<TickImages> m_images;
+    std::unique_ptr<Look> m_look;
+    Line m_line;
     DigitWindow m_digitWindow;
     std::unique_ptr<NativeDigits> m_native;
-    QRect m_nativeRect;
-    bool m_paintingText = false;
-    bool m_followQueued = false;
+    bool m_showQueued = false;
 };

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QFont>
+#include <QSize>
+#include <QStringList>
+
+class QPaintDevice;
 
 // The labels' face: "Impact" where it is installed; elsewhere the bundled Bebas Neue, a heavy
 // condensed sans of the same build. Asking fontconfig for "Impact" on a system without it
@@ -9,5 +13,11 @@ namespace FaceFont {
 
 QString family();
 QFont font(int pixelSize);
+
+// `font` at the largest pixel size, up to its own, at which each of `lines` stands whole in a
+// box of `box` pixels. Their digits count at the widest the font has in their script, so that
+// the lines of a few moments answer for every moment of the year.
+QFont fitted(const QFont& font, const QSize& box, const QStringList& lines,
+             QPaintDevice* device = nullptr);
 
 } // namespace FaceFont

@@ -3,6 +3,7 @@
 #include "clock_label.h"
 #include "design_layout.h"
 #include "face_font.h"
+#include "face_picture.h"
 #include "position_file.h"
 #include "second_ticker.h"
 #include "setting_location.h"
@@ -14,7 +15,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <cmath>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -35,6 +38,22 @@ std::int16_t shiftCode(Qt::KeyboardModifiers modifiers) {
     return static_cast<std::int16_t>(((modifiers & Qt::ShiftModifier) ? 1 : 0) |
                                      ((modifiers & Qt::ControlModifier) ? 2 : 0) |
                                      ((modifiers & Qt::AltModifier) ? 4 : 0));
+}
+
+// The picture at the screen's own pixels, drawn at that density rather than scaled up.
+QPixmap pictureAt(qreal ratio) {
+    const int side = static_cast<int>(std::ceil(Twips::toPixels(kClientWidth) * ratio));
+    const std::vector<FacePicture::Rgb> pixels = FacePicture::draw(ratio, side, side);
+    QImage image(side, side, QImage::Format_RGB32);
+    for (int y = 0; y < side; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < side; ++x) {
+            const FacePicture::Rgb c = pixels[static_cast<std::size_t>(y * side + x)];
+            row[x] = qRgb(c.r, c.g, c.b);
+        }
+    }
+    image.setDevicePixelRatio(ratio);
+    return QPixmap::fromImage(image);
 }
 
 ClockLabel* makeLabel(const LabelDesign& design, QWidget* parent) {
@@ -58,7 +77,11 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
     : QWidget(parent), m_seams(std::move(seams)), m_regional(m_seams.timeLocale),
       m_face(QStringLiteral(":/face.bmp")) {
     setWindowTitle(QString::fromLatin1(kCaption));
-    setWindowIcon(QIcon(QStringLiteral(":/icon.ico")));
+    QIcon icon(QStringLiteral(":/icon.ico"));
+    // Title bars and task bars at a scale factor ask for more than 48 pixels.
+    if (devicePixelRatioF() > 1)
+        icon.addFile(QStringLiteral(":/icon-128.png"));
+    setWindowIcon(icon);
     // The client area's design place: X11 window managers read it with Static gravity, the
     // frame around it.
     setGeometry(Twips::toPixels(kDesignClientLeft), Twips::toPixels(kDesignClientTop),
@@ -75,9 +98,9 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
     m_place = new WindowPlace(this, m_seams.screenRects);
     Label1 = makeLabel(kLabel1, this);
     Label2 = makeLabel(kLabel2, this);
-    // The time changes every second: its digits come from ready images, on X11 in a window of
-    // their own.
-    Label2->drawFromImages(true, m_seams.digitWindow);
+    fitLabels();
+    // The time changes every second: on X11 its changes go to a window of their own.
+    Label2->useDigitWindow(m_seams.digitWindow);
 
     Timer1 = m_seams.timer1 ? m_seams.timer1().release() : new SecondTicker(m_seams.clock);
     Timer2 = m_seams.timer2 ? m_seams.timer2().release() : new IntervalTicker(kTimer2IntervalMs);
@@ -203,13 +226,28 @@ void Form1::ShowClock() {
     Label2->setText(QString::fromStdString(face.time));
 }
 
-// A tick or a swing step repaints only the label rectangles that changed: draw just those.
-void Form1::paintEvent(QPaintEvent* event) {
+// Where a region's texts are too wide or tall for a label's box at its design size, that label
+// takes the largest size at which every text of the year stands whole; elsewhere the design's.
+void Form1::fitLabels() {
+    QStringList dates, times;
+    for (const RegionalClock::FaceTexts& sample : m_regional.samples()) {
+        for (const std::string_view weekday : WeekdayNames)
+            dates << QString::fromStdString(sample.date) + QLatin1Char(' ') +
+                         QString::fromLatin1(weekday.data(),
+                                             static_cast<qsizetype>(weekday.size()));
+        times << QString::fromStdString(sample.time);
+    }
+    Label1->setFont(FaceFont::fitted(Label1->font(), Label1->size(), dates, Label1));
+    Label2->setFont(FaceFont::fitted(Label2->font(), Label2->size(), times, Label2));
+}
+
+void Form1::paintEvent(QPaintEvent*) {
+    const qreal ratio = devicePixelRatioF();
+    if (ratio != 1 && ratio != m_sharpFace.devicePixelRatio())
+        m_sharpFace = pictureAt(ratio);
     QPainter painter(this);
-    const QRect dirty = event->rect();
-    if (!m_face.rect().contains(dirty))
-        painter.fillRect(dirty, Qt::white);
-    painter.drawPixmap(dirty.topLeft(), m_face, dirty);
+    // Only the changed rectangles are painted: the painter clips to them.
+    painter.drawPixmap(QPoint(), ratio == 1 ? m_face : m_sharpFace);
 }
 
 // Mouse points are measured from where the platform last reported the window, the same place

@@ -70,12 +70,14 @@ protected:
 
 private:
     void ShowClock();
+    void fitLabels();
     QPointF windowTwips(const QMouseEvent* event) const;
     void endProgram(int status);
 
     Form1Seams m_seams;
     RegionalClock m_regional;
-    QPixmap m_face;
+    QPixmap m_face;      // the picture as the program carries it
+    QPixmap m_sharpFace; // drawn again at the screen's pixel ratio, where that is not 1
     WindowPlace* m_place;
 
     ClockLabel* Label1;

@@ -113,7 +113,7 @@ void TestAssets::programCarriesTheCommittedFiles() {
 
 void TestAssets::generatorRemakesTheCommittedFiles_data() {
     QTest::addColumn<QString>("name");
-    for (const char* name : {"face.bmp", "icon.ico", "icon-48.png", "icon-128.png"})
+    for (const char* name : {"face.bmp", "icon.ico", "icon-48.png", "icon-128.png", "icon-256.png"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -131,6 +131,7 @@ void TestAssets::desktopIcons_data() {
     QTest::addColumn<int>("size");
     QTest::newRow("48, for the menu") << "icon-48.png" << 48;
     QTest::newRow("128, for software centres") << "icon-128.png" << 128;
+    QTest::newRow("256, for menus at a scale factor") << "icon-256.png" << 256;
 }
 
 void TestAssets::desktopIcons() {

@@ -1,9 +1,14 @@
+#include "face_picture.h"
 #include "form1.h"
 #include "form1_harness.h"
+#include "glyph_layout.h"
 #include "regional_clock.h"
 
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
 #include <QTest>
 #include <QWindow>
 
@@ -16,6 +21,7 @@ class TestForm1Layout : public QObject {
     Q_OBJECT
 private slots:
     void designLayout();
+    void pictureShowsThroughLabels_data();
     void pictureShowsThroughLabels();
     void routing_data();
     void routing();
@@ -46,23 +52,59 @@ void TestForm1Layout::designLayout() {
     QVERIFY(!h.timer2->isActive());
 }
 
+void TestForm1Layout::pictureShowsThroughLabels_data() {
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("the picture as carried") << 1.0;
+    // Drawn again at the screen's pixels, not the carried picture scaled up.
+    QTest::newRow("at a scale of 1.5") << 1.5;
+    QTest::newRow("at a scale of 2") << 2.0;
+}
+
 void TestForm1Layout::pictureShowsThroughLabels() {
+    QFETCH(qreal, ratio);
+    QScreen* screen = nullptr;
+    for (QScreen* candidate : QGuiApplication::screens()) {
+        if (candidate->devicePixelRatio() == ratio)
+            screen = candidate;
+    }
+    if (!screen)
+        QSKIP("no screen of this pixel ratio here (tst_form1_layout_two_screens has them)");
     Harness h;
     Form1 form(h.seams());
+    form.move(screen->geometry().topLeft() + QPoint(100, 100));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_COMPARE(form.devicePixelRatioF(), ratio);
     const QImage shown = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage face = QImage(":/face.bmp").convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(shown.size(), QSize(284, 284));
-    // Inside both labels' boxes but away from their letters: the picture, no label background.
-    for (QPoint p : {kLabel1BoxNoText, QPoint(250, 200), QPoint(200, 140), kBandBetweenLabels,
-                     QPoint(283, 283)})
-        QCOMPARE(shown.pixel(p), face.pixel(p));
+    const int side = static_cast<int>(284 * ratio);
+    QCOMPARE(shown.size(), QSize(side, side));
+    QImage expected(side, side, QImage::Format_RGB32);
+    const std::vector<FacePicture::Rgb> drawn = FacePicture::draw(ratio, side, side);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const FacePicture::Rgb c = drawn[std::size_t(y * side + x)];
+            expected.setPixel(x, y, qRgb(c.r, c.g, c.b));
+        }
+    if (ratio == 1)
+        QCOMPARE(expected,
+                 QImage(":/face.bmp").convertToFormat(QImage::Format_RGB32).copy(0, 0, 284, 284));
+    // Everywhere but the labels' letters: the picture, no label background.
+    const QRect letters1 = QRectF(QPointF(32, 88) * ratio, QSizeF(241, 41) * ratio).toAlignedRect();
+    const QRect letters2 =
+        QRectF(QPointF(48, 136) * ratio, QSizeF(217, 73) * ratio).toAlignedRect();
+    int differing = 0;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            if (!letters1.contains(x, y) && !letters2.contains(x, y))
+                differing += shown.pixel(x, y) != expected.pixel(x, y);
+    QCOMPARE(differing, 0);
+    for (QPoint p : {kLabel1BoxNoText, QPoint(250, 200), QPoint(200, 140)})
+        QCOMPARE(shown.pixel(p * ratio), expected.pixel(p * ratio));
     int letterPixels = 0;
-    for (int y = 88; y < 129; ++y)
-        for (int x = 32; x < 120; ++x)
+    for (int y = letters1.top(); y <= letters1.bottom(); ++y)
+        for (int x = letters1.left(); x < letters1.left() + int(88 * ratio); ++x)
             letterPixels += qBlue(shown.pixel(x, y)) > 120 && qRed(shown.pixel(x, y)) < 60;
-    QVERIFY(letterPixels > 50);
+    QVERIFY(letterPixels > 50 * ratio * ratio);
 }
 
 void TestForm1Layout::routing_data() {
@@ -127,37 +169,93 @@ void TestForm1Layout::pressInLabelKeepsMovesWithLabel() {
 
 void TestForm1Layout::faceFilledAtLoad_data() {
     QTest::addColumn<QString>("locale");
-    QTest::addColumn<int>("day"); // of December 2026, at 08:05:41
-    QTest::addColumn<QString>("upper");
+    QTest::addColumn<int>("day"); // of December 2026
+    QTest::addColumn<int>("hour");
+    QTest::addColumn<QString>("upper"); // empty: not compared
     QTest::addColumn<QString>("lower");
+    QTest::addColumn<bool>("designSize"); // both labels at the design's sizes
+    QTest::addColumn<QString>("font");    // a fallback font the texts need, if any
 #ifdef _WIN32
-    QTest::newRow("en-US") << "en-US" << 8 << "12/8/2026 Tue"
-                           << "8:05:41 AM";
+    QTest::newRow("en-US") << "en-US" << 8 << 8 << "12/8/2026 Tue"
+                           << "8:05:41 AM" << true << "";
     // Wine writes yyyy/M/d where Windows writes yyyy/MM/dd; a two-digit day reads the same.
-    QTest::newRow("ja-JP") << "ja-JP" << 12 << "2026/12/12 Sat"
-                           << "8:05:41";
+    QTest::newRow("ja-JP") << "ja-JP" << 12 << 8 << "2026/12/12 Sat"
+                           << "8:05:41" << true << "";
 #else
-    QTest::newRow("C") << "C" << 8 << "12/08/26 Tue"
-                       << "08:05:41";
-    QTest::newRow("de_DE") << "de_DE.UTF-8" << 8 << "08.12.2026 Tue"
-                           << "08:05:41";
+    QTest::newRow("C") << "C" << 8 << 8 << "12/08/26 Tue"
+                       << "08:05:41" << true << "";
+    QTest::newRow("de_DE") << "de_DE.UTF-8" << 8 << 8 << "08.12.2026 Tue"
+                           << "08:05:41" << true << "";
+    // Every text of the year whole in its box, seconds shown, at the design's sizes wherever
+    // they fit: the regions people read the clock in, and the scripts that are widest and
+    // tallest, at the hour of the widest digits.
+    const auto whole = [](const char* name, const char* locale, const char* font, bool design) {
+        QTest::newRow(name) << locale << 9 << 4 << ""
+                            << "" << design << font;
+    };
+    whole("C at 04:44", "C", "", true);
+    whole("en_GB", "en_GB.UTF-8", "", true);
+    whole("ja_JP", "ja_JP.UTF-8", "", true);
+    whole("en_US, its AM at 04:44:44", "en_US.UTF-8", "", false);
+    whole("zh_CN", "zh_CN.UTF-8", "", true);
+    whole("zh_TW, its morning word", "zh_TW.UTF-8", "Noto Sans CJK JP", false);
+    whole("ko_KR, its morning word", "ko_KR.UTF-8", "Noto Sans CJK JP", false);
+    whole("hi_IN", "hi_IN.UTF-8", "", false);
+    whole("ar_EG, right to left", "ar_EG.UTF-8", "Noto Sans Arabic", false);
+    whole("fa_IR, the Persian calendar", "fa_IR.UTF-8", "Noto Sans Arabic", false);
+    whole("he_IL", "he_IL.UTF-8", "", true);
+    whole("th_TH", "th_TH.UTF-8", "", true);
+    whole("my_MM, tall Myanmar digits", "my_MM.UTF-8", "Noto Sans Myanmar", false);
+    whole("bo_CN, Tibetan", "bo_CN.UTF-8", "Noto Serif Tibetan", false);
+    whole("kn_IN, Kannada", "kn_IN.UTF-8", "Noto Sans Kannada", false);
+    whole("nb_NO, seconds its C library leaves out", "nb_NO.UTF-8", "", true);
+    whole("aa_DJ, the C library's texts", "aa_DJ.UTF-8", "", false);
 #endif
 }
 
 void TestForm1Layout::faceFilledAtLoad() {
     QFETCH(QString, locale);
     QFETCH(int, day);
+    QFETCH(int, hour);
     QFETCH(QString, upper);
     QFETCH(QString, lower);
+    QFETCH(bool, designSize);
+    QFETCH(QString, font);
     if (!RegionalClock(locale.toStdString()).hasRequestedLocale())
         QSKIP("locale not installed here (Debian: locales-all)");
+    if (!font.isEmpty() && !QFontDatabase::families().contains(font))
+        QSKIP("the tests' font for this script is not installed (Debian: fonts-noto-core, "
+              "fonts-noto-cjk)");
     Harness h;
     h.locale = locale.toStdString();
-    h.now += days(day - 8);
+    h.now = at(2026, 12, unsigned(day), hour, 44, 44);
+    if (upper.isEmpty() == false)
+        h.now = at(2026, 12, unsigned(day), hour, 5, 41);
     Form1 form(h.seams());
     form.Form_Load();
-    QCOMPARE(label1(form).text(), upper);
-    QCOMPARE(label2(form).text(), lower);
+    if (!upper.isEmpty()) {
+        QCOMPARE(label1(form).text(), upper);
+        QCOMPARE(label2(form).text(), lower);
+    }
+    for (const ClockLabel* label : {&label1(form), &label2(form)}) {
+        const QRectF ink = GlyphLayout::shape(label->text(), label->font(), nullptr).ink();
+        QVERIFY2(QRectF(QPointF(), QSizeF(label->size())).contains(ink),
+                 qPrintable(QStringLiteral("%1 at %2 px: ink %3,%4 to %5,%6")
+                                .arg(label->text())
+                                .arg(label->font().pixelSize())
+                                .arg(ink.left())
+                                .arg(ink.top())
+                                .arg(ink.right())
+                                .arg(ink.bottom())));
+    }
+    if (designSize) {
+        QCOMPARE(label1(form).font().pixelSize(), 32);
+        QCOMPARE(label2(form).font().pixelSize(), 59);
+    }
+    const QString time = label2(form).text();
+    h.now += seconds(1);
+    form.Timer1_Timer();
+    QVERIFY2(label2(form).text() != time, qPrintable(time));
 }
 
 void TestForm1Layout::closeSavesNothing() {

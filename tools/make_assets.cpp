@@ -1,8 +1,11 @@
 // Draws the clock face picture and the window icon and writes them as face.bmp and icon.ico,
 // with the desktop's icons beside them: icon-48.png, the window icon's very pixels, and
-// icon-128.png, the same wheel drawn larger and smoothed for menus and software centres.
+// icon-128.png and icon-256.png, the same wheel drawn larger and smoothed for menus, software
+// centres and screens of high density.
 // Deterministic: the same build always writes the same bytes, so the committed assets can be
 // checked against a fresh run.
+#include "face_picture.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -14,14 +17,11 @@
 
 namespace {
 
-struct Rgb {
-    std::uint8_t r, g, b;
-};
+using FacePicture::Rgb;
 
-constexpr int kFaceWidth = 285;
-constexpr int kFaceHeight = 284;
+constexpr int kFaceWidth = FacePicture::kWidth;
+constexpr int kFaceHeight = FacePicture::kHeight;
 constexpr int kIconSize = 48;
-constexpr double kPi = 3.14159265358979323846;
 
 class Bytes {
 public:
@@ -35,142 +35,8 @@ private:
     std::string m_data;
 };
 
-Rgb mix(Rgb a, Rgb b, double t) {
-    const auto lerp = [t](int x, int y) {
-        return static_cast<std::uint8_t>(std::lround(x + (y - x) * t));
-    };
-    return {lerp(a.r, b.r), lerp(a.g, b.g), lerp(a.b, b.b)};
-}
-
-Rgb hue(double turns) {
-    const double h = (turns - std::floor(turns)) * 6.0;
-    const double x = 1.0 - std::fabs(std::fmod(h, 2.0) - 1.0);
-    double r = 0, g = 0, b = 0;
-    switch (static_cast<int>(h)) {
-    case 0:
-        r = 1, g = x;
-        break;
-    case 1:
-        r = x, g = 1;
-        break;
-    case 2:
-        g = 1, b = x;
-        break;
-    case 3:
-        g = x, b = 1;
-        break;
-    case 4:
-        r = x, b = 1;
-        break;
-    default:
-        r = 1, b = x;
-        break;
-    }
-    return {static_cast<std::uint8_t>(std::lround(r * 255)),
-            static_cast<std::uint8_t>(std::lround(g * 255)),
-            static_cast<std::uint8_t>(std::lround(b * 255))};
-}
-
-// The figure shared by picture and icon: a wheel of coloured petals round a hub.
-// Returns false where the figure leaves the background alone.
-bool wheel(double dx, double dy, double scale, Rgb& out) {
-    const double d = std::hypot(dx, dy) / scale;
-    const double angle = std::atan2(dy, dx);
-    if (d <= 14) {
-        out = d <= 9 ? Rgb{250, 210, 80} : Rgb{200, 120, 40};
-        return true;
-    }
-    constexpr int kPetals = 12;
-    for (int i = 0; i < kPetals; ++i) {
-        const double a = 2 * kPi * i / kPetals;
-        const double px = std::cos(a) * 58 * scale, py = std::sin(a) * 58 * scale;
-        if (std::hypot(dx - px, dy - py) <= 24 * scale) {
-            out = hue(static_cast<double>(i) / kPetals);
-            return true;
-        }
-    }
-    if (d >= 88 && d <= 92) {
-        out = hue(angle / (2 * kPi) + 0.5);
-        return true;
-    }
-    return false;
-}
-
-// A 5 x 7 pixel alphabet, just the letters of the name.
-const std::array<std::uint8_t, 7>* glyph(char c) {
-    static const std::array<std::uint8_t, 7> A{14, 17, 17, 31, 17, 17, 17},
-        E{31, 16, 16, 30, 16, 16, 31}, I{14, 4, 4, 4, 4, 4, 14}, K{17, 18, 20, 24, 20, 18, 17},
-        L{16, 16, 16, 16, 16, 16, 31}, M{17, 27, 21, 21, 17, 17, 17}, O{14, 17, 17, 17, 17, 17, 14},
-        R{30, 17, 17, 30, 20, 18, 17}, U{17, 17, 17, 17, 17, 17, 14}, V{17, 17, 17, 17, 17, 10, 4},
-        Bang{4, 4, 4, 4, 4, 0, 4}, Dash{0, 0, 0, 31, 0, 0, 0};
-    switch (c) {
-    case 'A':
-        return &A;
-    case 'E':
-        return &E;
-    case 'I':
-        return &I;
-    case 'K':
-        return &K;
-    case 'L':
-        return &L;
-    case 'M':
-        return &M;
-    case 'O':
-        return &O;
-    case 'R':
-        return &R;
-    case 'U':
-        return &U;
-    case 'V':
-        return &V;
-    case '!':
-        return &Bang;
-    case '-':
-        return &Dash;
-    default:
-        return nullptr;
-    }
-}
-
-std::vector<Rgb> drawFace() {
-    std::vector<Rgb> px(kFaceWidth * kFaceHeight);
-    const Rgb white{255, 255, 255}, grey{224, 226, 230}, pink{250, 196, 206}, blue{30, 60, 190};
-    for (int y = 0; y < kFaceHeight; ++y) {
-        for (int x = 0; x < kFaceWidth; ++x) {
-            // White above, fading to light grey towards the bottom, with faint grey stripes.
-            Rgb c = mix(white, grey, std::pow(y / double(kFaceHeight), 2.0));
-            if (((x + y) / 6) % 7 == 0)
-                c = mix(c, grey, 0.6);
-            Rgb petal;
-            // Pale enough that the dark blue text stays readable over it.
-            if (wheel(x - 142.0, y - 140.0, 1.0, petal))
-                c = mix(petal, white, 0.55);
-            px[y * kFaceWidth + x] = c;
-        }
-    }
-    const std::string name = "VELOMIRE -KORUVA!-";
-    constexpr int kScale = 2, kAdvance = 6 * kScale, kTop = 256;
-    const int start = (kFaceWidth - 1 - static_cast<int>(name.size()) * kAdvance) / 2;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto* rows = glyph(name[i]);
-        if (!rows)
-            continue;
-        for (int gy = 0; gy < 7 * kScale; ++gy)
-            for (int gx = 0; gx < 5 * kScale; ++gx)
-                if ((*rows)[gy / kScale] & (16 >> (gx / kScale)))
-                    px[(kTop + gy) * kFaceWidth + start + static_cast<int>(i) * kAdvance + gx] =
-                        blue;
-    }
-    for (int y = 0; y < kFaceHeight; ++y)
-        px[y * kFaceWidth] = px[y * kFaceWidth + kFaceWidth - 1] = pink;
-    for (int x = 0; x < kFaceWidth; ++x)
-        px[(kFaceHeight - 1) * kFaceWidth + x] = pink;
-    return px;
-}
-
 std::string faceBmp() {
-    const std::vector<Rgb> px = drawFace();
+    const std::vector<Rgb> px = FacePicture::draw(1, kFaceWidth, kFaceHeight);
     constexpr std::uint32_t kRow = 856; // 855 bytes of pixels, one of padding
     constexpr std::uint32_t kPixels = kRow * kFaceHeight;
     constexpr std::uint32_t kFileSize = 14 + 40 + kPixels + 2;
@@ -229,7 +95,7 @@ IconPixels drawIcon() {
             const double dx = x - 23.5, dy = y - 23.5;
             Rgb c{255, 255, 255};
             const bool inside = std::hypot(dx, dy) <= 23.5;
-            if (!wheel(dx, dy, 0.25, c) && inside)
+            if (!FacePicture::wheel(dx, dy, 0.25, c) && inside)
                 c = {255, 255, 255};
             icon.opaque[y * kIconSize + x] = inside;
             icon.index[y * kIconSize + x] = inside ? nearest(palette, c) : 0;
@@ -350,11 +216,11 @@ std::string iconPng48() {
     return png(kIconSize, px);
 }
 
-// The icon's wheel at 128 pixels in full colour, each pixel the mean of 4 x 4 samples so the
+// The icon's wheel at `kSize` pixels in full colour, each pixel the mean of 4 x 4 samples so the
 // rim and the petals come out smooth.
-std::string iconPng128() {
-    constexpr int kSize = 128, kSamples = 4;
-    constexpr double kRadius = kSize / 2.0, kScale = 0.25 * kSize / kIconSize;
+std::string iconPng(const int kSize) {
+    constexpr int kSamples = 4;
+    const double kRadius = kSize / 2.0, kScale = 0.25 * kSize / kIconSize;
     std::vector<Rgba> px(kSize * kSize);
     for (int y = 0; y < kSize; ++y) {
         for (int x = 0; x < kSize; ++x) {
@@ -366,7 +232,7 @@ std::string iconPng128() {
                     if (std::hypot(dx, dy) > kRadius)
                         continue;
                     Rgb c{255, 255, 255};
-                    wheel(dx, dy, kScale, c);
+                    FacePicture::wheel(dx, dy, kScale, c);
                     r += c.r, g += c.g, b += c.b, ++covered;
                 }
             }
@@ -401,7 +267,8 @@ int main(int argc, char** argv) {
     if (!writeFile(folder + "/face.bmp", faceBmp()) ||
         !writeFile(folder + "/icon.ico", iconIco()) ||
         !writeFile(folder + "/icon-48.png", iconPng48()) ||
-        !writeFile(folder + "/icon-128.png", iconPng128())) {
+        !writeFile(folder + "/icon-128.png", iconPng(128)) ||
+        !writeFile(folder + "/icon-256.png", iconPng(256))) {
         std::fprintf(stderr, "%s: cannot write the assets into %s\n", argv[0], folder.c_str());
         return 1;
     }

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "glyph_layout.h"
+
+#include <QHash>
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QRgb>
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// Draws a line's glyphs over the picture under its box, a rectangle at a time, with the pixels
+// Qt's raster engine gives, for a fraction of its cost. Each glyph's coverage is learnt once
+// for each place within a device pixel it stands at. Qt blends a font's text in that font's
+// own gamma, so how a coverage over a colour comes out is learnt from Qt too, font by font and
+// channel by channel, from Qt's own drawing of each glyph whose pixels a loop of ours cannot
+// yet tell. Where Qt's results do not follow from coverage and colour alone (text drawn for a
+// subpixel screen), Qt draws every rectangle.
+class GlyphCompositor {
+public:
+    GlyphCompositor(QRgb colour, qreal pixelRatio);
+    ~GlyphCompositor();
+
+    // `rect` of `box` (device pixels) drawn again: the same rectangle of `picture`, and over it
+    // every glyph of `line` that inks it, in order.
+    void compose(QImage& box, const QImage& picture, const Line& line, const QRect& rect);
+    // The device pixels glyph `i` of `line` may ink.
+    QRect reach(const Line& line, std::size_t i) const;
+    // Whether Qt draws every rectangle, having shown that its text is not ours to blend.
+    bool qtDraws() const { return m_qtDraws; }
+
+private:
+    struct Mask {
+        QImage coverage; // Alpha8, null where the glyph inks nothing
+        QPoint offset;   // of its top-left pixel from the whole pixel its pen stands in
+        bool checked = false;
+    };
+    // What Qt makes of a coverage over a channel value, in one font, for one channel value of
+    // the text.
+    struct Blends {
+        std::array<std::array<std::uint8_t, 256>, 256> result;
+        std::bitset<256 * 256> seen;
+    };
+    using FaceBlends = std::array<Blends*, 3>; // red, green and blue, shared where equal
+
+    Mask& mask(const Line& line, const PlacedGlyph& glyph);
+    FaceBlends& blendsOf(int face);
+    bool blend(QImage& box, const Mask& mask, const FaceBlends& blends, const QPoint& at,
+               const QRect& rect) const;
+    void drawAndLearn(QImage& box, const Line& line, std::size_t i, const Mask& mask,
+                      const QPoint& at, const QRect& rect);
+    void drawWithQt(QImage& box, const Line& line, const QRect& rect,
+                    std::size_t only = kAll) const;
+    static constexpr std::size_t kAll = ~std::size_t{0};
+
+    QRgb m_colour;
+    qreal m_ratio;
+    // Shifting a glyph by this many device-independent pixels moves it by whole device
+    // pixels; 0 where no small number does (coverage cannot be learnt apart then).
+    int m_wholeStep = 0;
+    bool m_qtDraws = false;
+    QHash<quint64, Mask> m_masks;
+    std::vector<FaceBlends> m_blends; // by face
+    std::vector<std::unique_ptr<Blends>> m_ownBlends;
+};
