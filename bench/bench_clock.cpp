@@ -1,12 +1,14 @@
 // In-process figures of the clock window on the offscreen platform, through the same seams
 // the tests use:
-//   bench_clock ticks N     N face refreshes back to back (run under callgrind)
+//   bench_clock ticks N     N face refreshes back to back, painted by Qt (run under callgrind)
+//   bench_clock digit-ticks N   the same, the time composited for a digit window as on X11
 //   bench_clock lag N       N real ticks; prints how long after each turn of the second the
 //                           time label was painted, in milliseconds
 //   bench_clock swing N     N real swings; prints the wall time and CPU share of each
 #include "clock_label.h"
 #include "design_layout.h"
 #include "form1.h"
+#include "native_digits.h"
 #include "qt_ui_hooks.h"
 #include "real_seams.h"
 #include "ticker.h"
@@ -39,11 +41,34 @@ Form1Seams benchSeams() {
     return seams;
 }
 
-int ticks(int n) {
+// Keeps what is put into it, as the X server keeps the digit window's pixels.
+class MemoryDigits : public NativeDigits {
+public:
+    explicit MemoryDigits(const QRect& rect) : m_pixels(rect.size(), QImage::Format_RGB32) {}
+    void put(const QImage& pixels, const QPoint& at) override {
+        for (int y = 0; y < pixels.height(); ++y)
+            std::memcpy(m_pixels.scanLine(at.y() + y) + at.x() * 4, pixels.constScanLine(y),
+                        static_cast<std::size_t>(pixels.width()) * 4);
+    }
+    void setVisible(bool visible) override { m_visible = visible; }
+    bool isVisible() const override { return m_visible; }
+
+private:
+    QImage m_pixels;
+    bool m_visible = false;
+};
+
+int ticks(int n, bool digitWindow) {
     // A new second at every refresh, so each one changes the text and repaints as a real tick does.
     auto now = system_clock::now();
     Form1Seams seams = benchSeams();
     seams.clock = [&now] { return now += seconds(1); };
+    if (digitWindow)
+        seams.digitWindow = [](QWidget*, const QRect& rect, NativeDigits::Exposed exposed) {
+            auto window = std::make_unique<MemoryDigits>(rect);
+            QMetaObject::invokeMethod(qApp, std::move(exposed), Qt::QueuedConnection);
+            return window;
+        };
     Form1 form(seams);
     form.Form_Load();
     QCoreApplication::processEvents();
@@ -124,11 +149,13 @@ int main(int argc, char* argv[]) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const int n = argc > 2 ? std::atoi(argv[2]) : 0;
     if (mode == "ticks")
-        return ticks(n);
+        return ticks(n, false);
+    if (mode == "digit-ticks")
+        return ticks(n, true);
     if (mode == "lag")
         return lag(n);
     if (mode == "swing")
         return swing(n);
-    std::fprintf(stderr, "usage: %s ticks N | lag N | swing N\n", argv[0]);
+    std::fprintf(stderr, "usage: %s ticks N | digit-ticks N | lag N | swing N\n", argv[0]);
     return 2;
 }

@@ -160,6 +160,9 @@ struct RegionalClock::Locale {
     bool requested = true;
     UDateFormat* date = nullptr;
     UDateFormat* time = nullptr;
+    // The date changes once a day; the clock asks for it every second.
+    long day = -1;
+    std::string dateText;
     ~Locale() {
         udat_close(date);
         udat_close(time);
@@ -208,10 +211,15 @@ RegionalClock::FaceTexts RegionalClock::format(std::chrono::system_clock::time_p
 }
 
 RegionalClock::FaceTexts RegionalClock::formatLocal(const std::tm& local) const {
-    if (m_locale->date) {
-        const UDate wall = wallClock(local);
-        return {formatted(m_locale->date, wall), formatted(m_locale->time, wall), local.tm_wday};
+    const long day = (local.tm_year + 1900L) * 1000 + local.tm_yday;
+    const UDate wall = wallClock(local);
+    if (day != m_locale->day) {
+        m_locale->day = day;
+        m_locale->dateText = m_locale->date ? formatted(m_locale->date, wall)
+                                            : formatted(L"%x", local, m_locale->handle);
     }
-    return {formatted(L"%x", local, m_locale->handle), formatted(L"%X", local, m_locale->handle),
+    return {m_locale->dateText,
+            m_locale->time ? formatted(m_locale->time, wall)
+                           : formatted(L"%X", local, m_locale->handle),
             local.tm_wday};
 }

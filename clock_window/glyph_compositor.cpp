@@ -4,6 +4,7 @@
 #include <QGlyphRun>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -13,7 +14,7 @@ QPoint wholePixel(QPointF p) {
     return {static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y()))};
 }
 
-// 1/1024 of a pixel: every place a glyph can stand at the pixel ratios Qt gives (1, 1.25, 1.5,
+// 1/1024 of a pixel: every place a glyph can stand at a pixel ratio of quarters (1, 1.25, 1.5,
 // 1.75, 2, 3 on positions of 1/64 pixel) is a whole number of them.
 int fraction(qreal p) {
     return static_cast<int>(std::lround((p - std::floor(p)) * 1024)) & 1023;
@@ -42,7 +43,7 @@ int channel(QRgb pixel, int c) {
 
 GlyphCompositor::GlyphCompositor(QRgb colour, qreal pixelRatio)
     : m_colour(colour | 0xff000000), m_ratio(pixelRatio) {
-    for (int step = 1; step <= 16 && !m_wholeStep; ++step) {
+    for (int step = 1; step <= 4 && !m_wholeStep; ++step) {
         if (std::floor(step * pixelRatio) == step * pixelRatio)
             m_wholeStep = step;
     }
@@ -60,6 +61,7 @@ GlyphCompositor::FaceBlends& GlyphCompositor::blendsOf(int face) {
         }
         if (!blends[c]) {
             m_ownBlends.push_back(std::make_unique<Blends>());
+            m_ownBlends.back()->fill(0);
             blends[c] = m_ownBlends.back().get();
         }
     }
@@ -98,18 +100,11 @@ void GlyphCompositor::compose(QImage& box, const QImage& picture, const Line& li
 }
 
 // The glyph alone, in white on transparent black, at a place of the same fraction of a device
-// pixel: there Qt blends without gamma, and each channel is the coverage. A glyph whose
-// channels differ is drawn for a subpixel screen, which only Qt blends.
-GlyphCompositor::Mask& GlyphCompositor::mask(const Line& line, const PlacedGlyph& glyph) {
-    const QPointF pen = glyph.position * m_ratio;
-    const quint64 key = (quint64(glyph.face) << 48) | (quint64(glyph.index) << 20) |
-                        (quint64(fraction(pen.x())) << 10) | quint64(fraction(pen.y()));
-    const auto known = m_masks.find(key);
-    if (known != m_masks.end())
-        return *known;
-    Mask learnt;
-    const QRawFont& face = line.faces[glyph.face];
-    const QRectF outline = face.boundingRect(glyph.index).translated(glyph.position);
+// pixel as `at`: there Qt blends without gamma, and each channel is the coverage. Also the whole
+// device pixel the pen stands in.
+std::pair<QImage, QPoint> GlyphCompositor::drawAlone(const QRawFont& face, quint32 index,
+                                                     QPointF at) const {
+    const QRectF outline = face.boundingRect(index).translated(at);
     // Whole steps that bring the glyph near the scratch's top-left corner, a margin left.
     const QPointF shift(-std::floor(outline.left() / m_wholeStep) * m_wholeStep + 2 * m_wholeStep,
                         -std::floor(outline.top() / m_wholeStep) * m_wholeStep + 2 * m_wholeStep);
@@ -117,57 +112,133 @@ GlyphCompositor::Mask& GlyphCompositor::mask(const Line& line, const PlacedGlyph
                    QImage::Format_ARGB32_Premultiplied);
     scratch.setDevicePixelRatio(m_ratio);
     scratch.fill(Qt::transparent);
-    {
-        QPainter painter(&scratch);
-        painter.setPen(Qt::white);
-        painter.drawGlyphRun(QPointF(), runOf(face, glyph.index, glyph.position + shift));
+    QPainter painter(&scratch);
+    painter.setPen(Qt::white);
+    painter.drawGlyphRun(QPointF(), runOf(face, index, at + shift));
+    return {scratch, wholePixel((at + shift) * m_ratio)};
+}
+
+// Qt draws a glyph at a few places within a pixel, the same at every fraction between two: the
+// face's places, found once by drawing one of its glyphs at every fraction a glyph can stand at.
+int GlyphCompositor::placeOf(const Line& line, int face, qreal x) {
+    std::vector<int>& places = m_places[face];
+    if (places.empty()) {
+        places.assign(1024, -1);
+        const auto inked =
+            std::find_if(line.glyphs.begin(), line.glyphs.end(), [&](const PlacedGlyph& g) {
+                return g.face == face && !line.faces[face].boundingRect(g.index).isEmpty();
+            });
+        std::vector<QImage> seen;
+        for (int step = 0; inked != line.glyphs.end() && step < 256; ++step) {
+            const QPointF at(step / 64.0, inked->position.y());
+            int& place = places[static_cast<std::size_t>(fraction(at.x() * m_ratio))];
+            if (place >= 0)
+                continue;
+            const QImage drawn = drawAlone(line.faces[face], inked->index, at).first;
+            place = static_cast<int>(std::find(seen.begin(), seen.end(), drawn) - seen.begin());
+            if (place == static_cast<int>(seen.size()))
+                seen.push_back(drawn);
+        }
     }
-    QRect inked;
+    // A fraction no glyph of the face could stand at keeps a place of its own.
+    const int known = places[static_cast<std::size_t>(fraction(x))];
+    return known >= 0 ? known : 1024 + fraction(x);
+}
+
+// A glyph's coverage at a place within a pixel. A glyph whose channels differ is drawn for a
+// subpixel screen, which only Qt blends.
+GlyphCompositor::Mask& GlyphCompositor::mask(const Line& line, const PlacedGlyph& glyph) {
+    const QPointF pen = glyph.position * m_ratio;
+    const quint64 key = (quint64(glyph.face) << 48) | (quint64(glyph.index) << 24) |
+                        (quint64(placeOf(line, glyph.face, pen.x())) << 10) |
+                        quint64(fraction(pen.y()));
+    const auto known = m_masks.find(key);
+    if (known != m_masks.end())
+        return *known;
+    Mask learnt;
+    const auto [scratch, penPixel] = drawAlone(line.faces[glyph.face], glyph.index, glyph.position);
+    int left = scratch.width(), right = -1, top = scratch.height(), bottom = -1;
     for (int y = 0; y < scratch.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(scratch.constScanLine(y));
         for (int x = 0; x < scratch.width(); ++x) {
             const QRgb p = row[x];
             if (qRed(p) != qAlpha(p) || qGreen(p) != qAlpha(p) || qBlue(p) != qAlpha(p))
                 m_qtDraws = true;
-            if (qAlpha(p))
-                inked |= QRect(x, y, 1, 1);
+            if (qAlpha(p)) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
         }
     }
+    const QRect inked(QPoint(left, top), QPoint(right, bottom));
     if (!inked.isEmpty()) {
         learnt.coverage = scratch.copy(inked).convertToFormat(QImage::Format_Alpha8);
         learnt.coverage.setDevicePixelRatio(1);
-        learnt.offset = inked.topLeft() - wholePixel((glyph.position + shift) * m_ratio);
+        learnt.offset = inked.topLeft() - penPixel;
+        for (int y = 0; y < learnt.coverage.height(); ++y) {
+            const uchar* row = learnt.coverage.constScanLine(y);
+            for (int x = 0; x < learnt.coverage.width(); ++x) {
+                const auto at = [](int v) { return static_cast<std::int16_t>(v); };
+                if (row[x] == 255 && x > 0 && row[x - 1] == 255)
+                    learnt.full.back().right = at(x);
+                else if (row[x] == 255)
+                    learnt.full.push_back({at(y), at(x), at(x)});
+                else if (row[x])
+                    learnt.partly.push_back({at(x), at(y), row[x]});
+            }
+        }
     }
     return *m_masks.insert(key, learnt);
 }
 
 // Our own blend, where Qt's result for every pixel's coverage and colour is known.
-bool GlyphCompositor::blend(QImage& box, const Mask& learnt, const FaceBlends& blends,
-                            const QPoint& at, const QRect& rect) const {
-    const QRect area = QRect(at, learnt.coverage.size()) & rect;
+bool GlyphCompositor::blend(QImage& box, Mask& learnt, const FaceBlends& blends, const QPoint& at,
+                            const QRect& rect) const {
     const Blends& red = *blends[0];
     const Blends& green = *blends[1];
     const Blends& blue = *blends[2];
-    for (int pass = 0; pass < 2; ++pass) {
-        for (int y = area.top(); y <= area.bottom(); ++y) {
-            const uchar* coverage =
-                learnt.coverage.constScanLine(y - at.y()) + (area.left() - at.x());
-            auto* pixels = reinterpret_cast<QRgb*>(box.scanLine(y)) + area.left();
-            for (int x = 0; x < area.width(); ++x) {
-                const int a = coverage[x];
-                if (a == 0 || a == 255) {
-                    if (pass && a)
-                        pixels[x] = m_colour;
-                    continue;
-                }
-                const QRgb p = pixels[x];
-                const int r = qRed(p), g = qGreen(p), b = qBlue(p);
-                if (pass)
-                    pixels[x] = qRgb(red.result[a][r], green.result[a][g], blue.result[a][b]);
-                else if (!red.seen[a << 8 | r] || !green.seen[a << 8 | g] || !blue.seen[a << 8 | b])
-                    return false;
+    const qsizetype stride = box.bytesPerLine() / 4;
+    if (learnt.stride != stride) {
+        learnt.stride = stride;
+        learnt.at.clear();
+        for (const Partly& p : learnt.partly)
+            learnt.at.push_back(p.y * stride + p.x);
+    }
+    // The rectangle in the mask's pixels; a mask wholly inside needs no look at each pixel.
+    const int left = rect.left() - at.x(), right = rect.right() - at.x();
+    const int top = rect.top() - at.y(), bottom = rect.bottom() - at.y();
+    const bool whole = left <= 0 && top <= 0 && right >= learnt.coverage.width() - 1 &&
+                       bottom >= learnt.coverage.height() - 1;
+    const auto inside = [&](const Partly& p) {
+        return whole || (p.x >= left && p.x <= right && p.y >= top && p.y <= bottom);
+    };
+    QRgb* const origin = reinterpret_cast<QRgb*>(box.bits()) + at.y() * stride + at.x();
+    // Pixels are blended in place, each one kept until every one is known.
+    m_blended.resize(learnt.partly.size());
+    for (std::size_t i = 0; i < learnt.partly.size(); ++i) {
+        if (!inside(learnt.partly[i]))
+            continue;
+        QRgb& pixel = origin[learnt.at[i]];
+        const int a = learnt.partly[i].coverage << 8;
+        const unsigned r = red[a | qRed(pixel)], g = green[a | qGreen(pixel)],
+                       b = blue[a | qBlue(pixel)];
+        if (!(r & g & b & kSeen)) {
+            while (i-- > 0) {
+                if (inside(learnt.partly[i]))
+                    origin[learnt.at[i]] = m_blended[i];
             }
+            return false;
         }
+        m_blended[i] = pixel;
+        pixel = 0xff000000u | (r & 0xff) << 16 | (g & 0xff) << 8 | (b & 0xff);
+    }
+    for (const Run& run : learnt.full) {
+        const int from = std::max<int>(run.left, left);
+        const int to = std::min<int>(run.right, right);
+        if (run.y < top || run.y > bottom || from > to)
+            continue;
+        QRgb* const row = origin + run.y * stride;
+        std::fill(row + from, row + to + 1, m_colour);
     }
     return true;
 }
@@ -184,10 +255,13 @@ void GlyphCompositor::drawAndLearn(QImage& box, const Line& line, std::size_t i,
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
         const auto* was = reinterpret_cast<const QRgb*>(before.constScanLine(y - rect.top()));
         const auto* now = reinterpret_cast<const QRgb*>(box.constScanLine(y)) + rect.left();
+        const bool rowCovered = y >= covered.top() && y <= covered.bottom();
+        const uchar* coverage =
+            rowCovered ? learnt.coverage.constScanLine(y - at.y()) - at.x() : nullptr;
         for (int x = 0; x < rect.width(); ++x) {
-            const QPoint p(rect.left() + x, y);
-            const int a = covered.contains(p)
-                              ? learnt.coverage.constScanLine(p.y() - at.y())[p.x() - at.x()]
+            const int column = rect.left() + x;
+            const int a = rowCovered && column >= covered.left() && column <= covered.right()
+                              ? coverage[column]
                               : 0;
             if (a == 0 || a == 255) {
                 if (now[x] != (a ? m_colour : was[x]))
@@ -195,13 +269,12 @@ void GlyphCompositor::drawAndLearn(QImage& box, const Line& line, std::size_t i,
                 continue;
             }
             for (int c = 0; c < 3; ++c) {
-                Blends& table = *blends[c];
-                const int from = channel(was[x], c);
-                const auto result = static_cast<std::uint8_t>(channel(now[x], c));
-                if (table.seen[a << 8 | from] && table.result[a][from] != result)
+                std::uint16_t& known =
+                    (*blends[c])[static_cast<std::size_t>(a << 8 | channel(was[x], c))];
+                const auto result = static_cast<std::uint16_t>(kSeen | channel(now[x], c));
+                if (known && known != result)
                     m_qtDraws = true;
-                table.seen[a << 8 | from] = true;
-                table.result[a][from] = result;
+                known = result;
             }
         }
     }

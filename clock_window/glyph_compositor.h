@@ -9,9 +9,9 @@
 #include <QRgb>
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // Draws a line's glyphs over the picture under its box, a rectangle at a time, with the pixels
@@ -35,22 +35,34 @@ public:
     bool qtDraws() const { return m_qtDraws; }
 
 private:
+    // Pixels from the mask's top-left corner.
+    struct Run {
+        std::int16_t y, left, right; // fully covered, right included
+    };
+    struct Partly {
+        std::int16_t x, y;
+        std::uint8_t coverage;
+    };
     struct Mask {
         QImage coverage; // Alpha8, null where the glyph inks nothing
         QPoint offset;   // of its top-left pixel from the whole pixel its pen stands in
+        std::vector<Run> full;
+        std::vector<Partly> partly;
+        std::vector<qsizetype> at; // each partly covered pixel's place in rows of `stride`
+        qsizetype stride = 0;
         bool checked = false;
     };
     // What Qt makes of a coverage over a channel value, in one font, for one channel value of
-    // the text.
-    struct Blends {
-        std::array<std::array<std::uint8_t, 256>, 256> result;
-        std::bitset<256 * 256> seen;
-    };
+    // the text, by coverage << 8 | channel: the result with kSeen, 0 until it has been seen.
+    using Blends = std::array<std::uint16_t, 256 * 256>;
+    static constexpr std::uint16_t kSeen = 0x100;
     using FaceBlends = std::array<Blends*, 3>; // red, green and blue, shared where equal
 
+    std::pair<QImage, QPoint> drawAlone(const QRawFont& face, quint32 index, QPointF at) const;
+    int placeOf(const Line& line, int face, qreal x);
     Mask& mask(const Line& line, const PlacedGlyph& glyph);
     FaceBlends& blendsOf(int face);
-    bool blend(QImage& box, const Mask& mask, const FaceBlends& blends, const QPoint& at,
+    bool blend(QImage& box, Mask& mask, const FaceBlends& blends, const QPoint& at,
                const QRect& rect) const;
     void drawAndLearn(QImage& box, const Line& line, std::size_t i, const Mask& mask,
                       const QPoint& at, const QRect& rect);
@@ -65,6 +77,8 @@ private:
     int m_wholeStep = 0;
     bool m_qtDraws = false;
     QHash<quint64, Mask> m_masks;
-    std::vector<FaceBlends> m_blends; // by face
+    QHash<int, std::vector<int>> m_places; // by face, by fraction: where Qt draws a glyph
+    std::vector<FaceBlends> m_blends;      // by face
     std::vector<std::unique_ptr<Blends>> m_ownBlends;
+    mutable std::vector<QRgb> m_blended; // what a blend replaced, until every pixel is known
 };

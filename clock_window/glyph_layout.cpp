@@ -41,7 +41,8 @@ Line lineFrom(const QTextLayout& layout) {
         const QList<quint32> indexes = run.glyphIndexes();
         const QList<QPointF> positions = run.positions();
         for (qsizetype i = 0; i < indexes.size(); ++i)
-            out.glyphs.push_back({static_cast<int>(face), indexes[i], positions[i]});
+            out.glyphs.push_back({static_cast<int>(face), indexes[i], positions[i],
+                                  run.rawFont().boundingRect(indexes[i])});
     }
     return out;
 }
@@ -68,16 +69,12 @@ QString zeroed(const QString& text) {
 QRectF Line::ink() const {
     QRectF box;
     for (const PlacedGlyph& glyph : glyphs)
-        box |= faces[glyph.face].boundingRect(glyph.index).translated(glyph.position);
+        box |= glyph.outline.translated(glyph.position);
     return box;
 }
 
 QRectF Line::reach(std::size_t i) const {
-    const PlacedGlyph& glyph = glyphs[i];
-    return faces[glyph.face]
-        .boundingRect(glyph.index)
-        .translated(glyph.position)
-        .adjusted(-1, -1, 1, 1);
+    return glyphs[i].outline.translated(glyphs[i].position).adjusted(-1, -1, 1, 1);
 }
 
 GlyphLayout::GlyphLayout(const QFont& font, QPaintDevice* device)
@@ -134,7 +131,7 @@ GlyphLayout::Template GlyphLayout::learn(const QString& zeroedText) {
         if (zeroedText[c].digitValue() < 0)
             continue;
         const qreal x = line.cursorToX(static_cast<int>(c));
-        Slot slot{known.line.glyphs.size(), c, {}, {}};
+        Slot slot{known.line.glyphs.size(), c, {}, {}, {}};
         for (std::size_t g = 0; g < known.line.glyphs.size(); ++g) {
             const PlacedGlyph& glyph = known.line.glyphs[g];
             const QRawFont& face = known.line.faces[glyph.face];
@@ -154,6 +151,7 @@ GlyphLayout::Template GlyphLayout::learn(const QString& zeroedText) {
                 return known;
             slot.index[d] = index[0];
             slot.advance[d] = face.advancesForGlyphIndexes(index).value(0).x();
+            slot.outline[d] = face.boundingRect(index[0]);
         }
         known.digits.push_back(slot);
     }
@@ -176,6 +174,7 @@ Line GlyphLayout::fromTemplate(const Template& known, const QString& text) const
         const qreal grows = slot.advance[d] - slot.advance[0];
         const qreal from = known.line.glyphs[slot.glyph].position.x();
         line.glyphs[slot.glyph].index = slot.index[d];
+        line.glyphs[slot.glyph].outline = slot.outline[d];
         // A wider digit pushes everything to its right on by the difference.
         for (std::size_t g = 0; g < line.glyphs.size(); ++g) {
             if (known.line.glyphs[g].position.x() > from)

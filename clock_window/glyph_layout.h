@@ -20,6 +20,7 @@ struct PlacedGlyph {
     int face = 0; // into Line::faces
     quint32 index = 0;
     QPointF position;
+    QRectF outline; // the glyph's bounding box, from its pen
 
     bool operator==(const PlacedGlyph& other) const {
         return face == other.face && index == other.index && position == other.position;
@@ -61,6 +62,7 @@ private:
         qsizetype character; // into the text
         std::array<quint32, 10> index;
         std::array<qreal, 10> advance;
+        std::array<QRectF, 10> outline;
     };
     struct Template {
         Line line;

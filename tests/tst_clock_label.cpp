@@ -235,8 +235,11 @@ void TestClockLabel::compositorDrawsAsQt() {
         byQt.save(QDir::temp().filePath("drawn-by-qt.png"));
     }
     QCOMPARE(shown, byQt);
-    // Greyscale text, as the tests' fonts are set up: the compositor's own blend.
-    QVERIFY(!compositor.qtDraws());
+    // Greyscale text, as the tests' fonts are set up: the compositor's own blend. (With a
+    // screen of ratio 2 first, Qt may draw a fallback font's large glyphs in ways their coverage
+    // does not tell; Qt then draws every rectangle, which the comparison above holds to.)
+    if (qGuiApp->devicePixelRatio() == 1)
+        QVERIFY(!compositor.qtDraws());
 }
 
 void TestClockLabel::tickRepaintsOnlyWhatChanged_data() {
