@@ -13,8 +13,10 @@ std::optional<std::string> preferredQpaPlatform(const Environment& environment) 
     };
     if (isSet("QT_QPA_PLATFORM"))
         return std::nullopt;
-    if (isSet("WAYLAND_DISPLAY") && isSet("DISPLAY"))
-        return "xcb";
+    // Qt tries the platforms in turn: XWayland where it answers, native Wayland where DISPLAY
+    // is missing, stale or names a server that is gone.
+    if (isSet("WAYLAND_DISPLAY"))
+        return "xcb;wayland";
     return std::nullopt;
 }
 

@@ -9,8 +9,8 @@ namespace PlatformChoice {
 using Environment = std::function<std::optional<std::string>(const char* name)>;
 
 // Wayland does not let a program place its own window, and the clock must come back where it
-// was left: on a Wayland desktop that also offers XWayland, choose Qt's X11 platform, unless
-// the user already chose a platform.
+// was left: on a Wayland desktop, Qt's X11 platform first, through XWayland, and native Wayland
+// where XWayland is off or gone, unless the user already chose a platform.
 std::optional<std::string> preferredQpaPlatform(const Environment& environment);
 
 // Applies the choice to this process's environment before QApplication reads it.

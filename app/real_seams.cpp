@@ -20,6 +20,9 @@ Form1Seams realSeams() {
             rects.append(screen->geometry());
         return rects;
     };
+    seams.windowPlaceable = [] {
+        return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    };
     seams.showSaveError = [](const QString& text) {
         showCriticalMessage(QString::fromUtf8(KoruvaInfo::kName), text);
     };

@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWindow>
 
 #include <cmath>
 #include <utility>
@@ -129,11 +130,19 @@ void Form1::setTop(float twips) {
     m_place->moveFrameTop(Twips::toPixels(twips));
 }
 
+bool Form1::windowPlaceable() const {
+    return !m_seams.windowPlaceable || m_seams.windowPlaceable();
+}
+
 // The saved place is given before the window is first shown, so the window is mapped once, at
-// its place. A file that cannot serve, or a place on no screen, leaves the design place.
+// its place. A file that cannot serve, or a place on no screen, leaves the design place. Where
+// the compositor places windows, no saved place could be applied: the file is left for a start
+// that can.
 void Form1::Form_Load() {
     m_loading = true;
-    const SettingLocation::Found saved = SettingLocation::ReadSavedPosition(settingPlaces(m_seams));
+    const SettingLocation::Found saved =
+        windowPlaceable() ? SettingLocation::ReadSavedPosition(settingPlaces(m_seams))
+                          : SettingLocation::Found{};
     if (!saved.problem.empty())
         qWarning("%s; starting at the design position", saved.problem.c_str());
     if (saved.position) {
@@ -156,6 +165,14 @@ void Form1::Form_Load() {
 void Form1::Form_DblClick() {
     if (m_loading || m_saving || m_ended)
         return;
+    if (!windowPlaceable()) {
+        // The window's place is the compositor's and unknown here: saving one it does not have
+        // would send the next start elsewhere. The double-click still ends the clock, and
+        // setting.dat keeps the place the last save made where a place could be known.
+        qInfo("the compositor places this window: its position is not saved");
+        endProgram(0);
+        return;
+    }
     m_saving = true;
     // Window positions always fit; the fallback only keeps a broken platform value harmless.
     LineList lines = PositionFile::PositionLines(
@@ -179,6 +196,12 @@ void Form1::endProgram(int status) {
 }
 
 void Form1::Form_MouseDown(std::int16_t, std::int16_t, float x, float y) {
+    if (!windowPlaceable()) {
+        // Only the compositor can move the window: it takes the drag from here, where it can.
+        if (QWindow* handle = windowHandle())
+            handle->startSystemMove();
+        return;
+    }
     DragX = x;
     DragY = y;
     Dragging = kTrue;

@@ -27,6 +27,9 @@ struct Form1Seams {
     std::function<std::string()> programFolder;
     std::function<std::string()> perUserFolder;
     std::function<QList<QRect>()> screenRects;
+    // Whether the platform lets a program place its own window: not native Wayland, where the
+    // compositor alone does. Left empty, it does.
+    std::function<bool()> windowPlaceable;
     std::function<void(const QString& text)> showSaveError;
     std::function<void(int status)> exitProcess;
     // Timer1 and Timer2; left empty, the window makes real ones.
@@ -73,6 +76,7 @@ private:
     void fitLabels();
     QPointF windowTwips(const QMouseEvent* event) const;
     void endProgram(int status);
+    bool windowPlaceable() const;
 
     Form1Seams m_seams;
     RegionalClock m_regional;

@@ -22,9 +22,11 @@ public:
     WindowPlace(QWidget* window, Screens screens);
 
     QPoint frameTopLeft() const;
-    // Before the window is first shown the corner is given to the window itself, and the window
-    // manager puts the frame there as it maps it. Afterwards the corners asked for while one
-    // event is handled go out as one request when it is done: a drag sets Top, then Left.
+    // Before the window is first shown the corner is given to the window itself: on X11 the
+    // window manager puts the frame there as it maps it; on Windows, where the frame is the
+    // window's own, the window is made first and placed by the frame it has. Afterwards the
+    // corners asked for while one event is handled go out as one request when it is done: a
+    // drag sets Top, then Left.
     void moveFrameLeft(int x);
     void moveFrameTop(int y);
     // Whether a window with its corner at `frameTopLeft` shows any of its client area on a
@@ -36,10 +38,12 @@ public:
 
 private:
     void request(const QPoint& topLeft);
+    void placeBeforeShow(const QPoint& topLeft);
     void send();
 
     QWidget* m_window;
     Screens m_screens;
     std::optional<QPoint> m_requested;
+    std::optional<QPoint> m_beforeShow;
     bool m_stopped = false;
 };

@@ -1,7 +1,6 @@
 #include "dir_search.h"
 
 #include "dir_search_platform.h"
-#include "my_function_lv01.h"
 #include "path_parts.h"
 
 #include <algorithm>
@@ -67,12 +66,13 @@ std::vector<std::string> FindOrdinaryFiles(const std::string& pattern) {
     return names;
 }
 
-std::optional<std::uintmax_t> SizeOfFirstMatch(const std::string& pattern) {
-    const auto names = FindOrdinaryFiles(pattern);
-    if (names.empty())
-        return std::nullopt;
-    return Platform::SizeOf(
-        MyFunction_Lv01::JoinPath(PathParts::of(pattern).folder, names.front()));
+std::vector<std::string> FindCaseVariants(const std::string& path) {
+    const std::string last = PathParts::of(path).name;
+    if (last.empty() || hasWildcards(last))
+        return {};
+    std::vector<std::string> names = Platform::ListOrdinaryFiles(path);
+    std::sort(names.begin(), names.end(), lessByFoldedName);
+    return names;
 }
 
 } // namespace DirSearch

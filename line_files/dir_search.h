@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +16,9 @@ namespace DirSearch {
 // (std::system_error on Windows, where a malformed pattern throws too).
 std::vector<std::string> FindOrdinaryFiles(const std::string& pattern);
 
-// The size in bytes of the first file the pattern matches, or nothing when none matches.
-// Throws std::system_error when the file cannot be looked at.
-std::optional<std::uintmax_t> SizeOfFirstMatch(const std::string& pattern);
+// Every ordinary file whose name is the path's last component but for the case of its letters,
+// the exact name included: where names keep their case, a folder may hold several.
+std::vector<std::string> FindCaseVariants(const std::string& path);
 
 // ASCII case-insensitive match of `*` (any run) and `?` (any one character).
 bool MatchesWildcard(std::string_view pattern, std::string_view name);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,8 +9,5 @@ namespace DirSearch::Platform {
 // The ordinary files of the pattern's folder whose names match its last component, in the
 // order the file system gives them.
 std::vector<std::string> ListOrdinaryFiles(const std::string& pattern);
-
-// The size of the file at the path, following links. Throws std::system_error.
-std::uintmax_t SizeOf(const std::string& path);
 
 } // namespace DirSearch::Platform

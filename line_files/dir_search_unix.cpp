@@ -34,13 +34,6 @@ std::vector<std::string> Platform::ListOrdinaryFiles(const std::string& pattern)
     return names;
 }
 
-std::uintmax_t Platform::SizeOf(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        throw std::system_error(errno, std::generic_category(), path);
-    return static_cast<std::uintmax_t>(info.st_size);
-}
-
 void SetAttributesNormal(const std::string& path) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)

@@ -34,13 +34,6 @@ std::vector<std::string> Platform::ListOrdinaryFiles(const std::string& pattern)
     return names;
 }
 
-std::uintmax_t Platform::SizeOf(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(WindowsText::filePath(path).c_str(), GetFileExInfoStandard, &data))
-        WindowsText::throwWin32Error(GetLastError(), path);
-    return (static_cast<std::uintmax_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 void SetAttributesNormal(const std::string& path) {
     if (SetFileAttributesW(WindowsText::filePath(path).c_str(), FILE_ATTRIBUTE_NORMAL))
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -9,8 +10,12 @@
 // they are the file system's own bytes.
 namespace FileApi {
 
-std::FILE* open(const std::string& path, const char* mode);
 int remove(const std::string& path);
+
+// Opens a file for reading, never waiting on it, and gives its size as the open file tells it:
+// whatever took the place of the ordinary file a search found (a FIFO, a device, a folder) is
+// refused with std::errc::invalid_argument. Throws std::system_error when it cannot be opened.
+std::FILE* openOrdinaryForInput(const std::string& path, std::uintmax_t& size);
 
 // A line of a file and the program's text: the same bytes on POSIX; on Windows the ANSI code
 // page, the system's default for text files, on the file's side.

@@ -7,7 +7,6 @@
 #include "replacing_file.h"
 #include "ui_hooks.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <system_error>
@@ -27,22 +26,26 @@ std::string foundPath(const std::string& pattern, const std::string& name) {
     return JoinPath(ParentFolder(pattern), std::string(1, kPathSeparator) + name);
 }
 
-InputFile openForInput(const std::string& path) {
-    errno = 0;
-    InputFile file(FileApi::open(path, "rb"));
-    if (!file)
-        throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(), path);
+// The file the search found, as it is when opened: what is checked is what is read. `left` is
+// set to the bytes it may give.
+InputFile openForInput(const std::string& path, std::uintmax_t largestFile, std::uintmax_t& left) {
+    std::uintmax_t size = 0;
+    InputFile file(FileApi::openOrdinaryForInput(path, size));
+    if (size > largestFile)
+        throw std::system_error(std::make_error_code(std::errc::file_too_large), path);
+    left = largestFile;
     return file;
 }
 
-void readAll(const std::string& pattern, LineList& list) {
+void readAll(const std::string& pattern, LineList& list, std::uintmax_t largestFile) {
     MyFunction_Lv01::ResetList(list);
     std::size_t counter = 0;
     for (const std::string& name : DirSearch::FindOrdinaryFiles(pattern)) {
-        InputFile file = openForInput(foundPath(pattern, name));
+        std::uintmax_t left = 0;
+        InputFile file = openForInput(foundPath(pattern, name), largestFile, left);
         while (!LineReader::AtEnd(file.get())) {
             UiHooks::yieldToUserInterface();
-            std::string line = FileApi::textFromLine(LineReader::ReadLine(file.get()));
+            std::string line = FileApi::textFromLine(LineReader::ReadLine(file.get(), &left));
             list.resize(counter + 1);
             list[counter] = std::move(line);
             ++counter;
@@ -50,17 +53,18 @@ void readAll(const std::string& pattern, LineList& list) {
     }
 }
 
-void readFirst(const std::string& pattern, LineList& list) {
+void readFirst(const std::string& pattern, LineList& list, std::uintmax_t largestFile) {
     const auto names = DirSearch::FindOrdinaryFiles(pattern);
     if (names.empty()) {
         list.resize(1);
         return;
     }
     MyFunction_Lv01::ResetList(list);
-    InputFile file = openForInput(foundPath(pattern, names.front()));
+    std::uintmax_t left = 0;
+    InputFile file = openForInput(foundPath(pattern, names.front()), largestFile, left);
     UiHooks::yieldToUserInterface();
     // An empty file gives the empty line, as a full read of it does.
-    list[0] = FileApi::textFromLine(LineReader::ReadLine(file.get()));
+    list[0] = FileApi::textFromLine(LineReader::ReadLine(file.get(), &left));
 }
 
 void writeAll(const std::string& path, LineList& list) {
@@ -78,7 +82,7 @@ void writeAll(const std::string& path, LineList& list) {
 } // namespace
 
 void AccessLineFile(const std::string& path, LineList& list, const std::string& mode,
-                    const std::string& kind) {
+                    const std::string& kind, std::uintmax_t largestFile) {
     (void)kind; // "normal" is the only storage kind: an entry is its line's plain text.
 
     // Every call, reads included, first clears the read-only state of the first match.
@@ -87,9 +91,9 @@ void AccessLineFile(const std::string& path, LineList& list, const std::string& 
         DirSearch::SetAttributesNormal(foundPath(path, matches.front()));
 
     if (mode == "S_Read")
-        readAll(path, list);
+        readAll(path, list, largestFile);
     else if (mode == "S_Read_First")
-        readFirst(path, list);
+        readFirst(path, list, largestFile);
     else if (mode == "S_Write")
         writeAll(path, list);
 }

@@ -7,7 +7,9 @@
 #include "position_file.h"
 
 #include <cerrno>
+#include <cstring>
 #include <exception>
+#include <system_error>
 
 namespace SettingLocation {
 namespace {
@@ -30,21 +32,46 @@ bool exists(const std::string& path) {
     return MyFunction_Lv01::CheckFileExists(path, "OFF") == "OK";
 }
 
-// A per-user copy left by an earlier save would hide this one at the next start. Where it
-// cannot go, it gets the same position instead.
-void retireCopy(const std::string& path, const LineList& lines) {
-    if (FileApi::remove(path) == 0 || errno == ENOENT)
-        return;
-    write(path, lines);
+// The per-user folder where it is a place of its own that this process may use: not the
+// program's folder under another name, and, for root, root's own.
+std::string separatePerUserFolder(const Places& places) {
+    if (places.perUserFolder.empty())
+        return {};
+    if (!places.programFolder.empty() && SameFolder(places.programFolder, places.perUserFolder))
+        return {};
+    return places.perUserFolder;
+}
+
+// Per-user copies left by earlier saves (every case variant of the name: a start finds any of
+// them) would hide this save at the next start. What cannot be removed gets the same position
+// under the exact name, which a start prefers. The reason, when neither could be done.
+std::string retireCopies(const std::string& folder, const LineList& lines) {
+    if (!PerUserFolderAllowed(folder))
+        return {}; // not read either
+    const std::string path = fileIn(folder);
+    std::string removeError;
+    for (const std::string& name : DirSearch::FindCaseVariants(path)) {
+        const std::string copy = MyFunction_Lv01::JoinPath(folder, name);
+        if (FileApi::remove(copy) != 0 && errno != ENOENT && removeError.empty())
+            removeError = copy + ": " + std::strerror(errno);
+    }
+    if (!exists(path))
+        return {};
+    const std::string writeError = write(path, lines);
+    if (writeError.empty())
+        return {};
+    return "cannot remove " + removeError + "\ncannot replace it: " + writeError;
 }
 
 } // namespace
 
 std::optional<std::string> PathToRead(const Places& places) {
-    if (!places.perUserFolder.empty()) {
+    const std::string perUserFolder = separatePerUserFolder(places);
+    if (!perUserFolder.empty()) {
         try {
-            const std::string perUser = fileIn(places.perUserFolder);
-            if (exists(perUser) || places.programFolder.empty())
+            const std::string perUser = fileIn(perUserFolder);
+            if (PerUserFolderAllowed(perUserFolder) &&
+                (exists(perUser) || places.programFolder.empty()))
                 return perUser;
         } catch (const std::exception&) {
             // A per-user folder that cannot be named or searched holds no save to read.
@@ -59,13 +86,18 @@ std::optional<std::string> PathToRead(const Places& places) {
 
 std::vector<SaveAttempt> Save(const Places& places, const LineList& lines) {
     std::vector<SaveAttempt> attempts;
-    const auto saveIn = [&](const std::string& folder, bool makeFolder) {
+    const std::string perUserFolder = separatePerUserFolder(places);
+    const auto saveIn = [&](const std::string& folder, bool perUser) {
         SaveAttempt attempt{folder, {}};
         try {
             attempt.path = fileIn(folder);
-            if (makeFolder)
-                places.makeFolder(folder);
-            attempt.error = write(attempt.path, lines);
+            if (perUser && !PerUserFolderAllowed(folder)) {
+                attempt.error = "it belongs to another user, and root writes nothing there";
+            } else {
+                if (perUser)
+                    places.makeFolder(folder);
+                attempt.error = write(attempt.path, lines);
+            }
         } catch (const std::exception& error) {
             attempt.error = error.what();
         }
@@ -73,17 +105,18 @@ std::vector<SaveAttempt> Save(const Places& places, const LineList& lines) {
         return attempt.error.empty();
     };
     if (!places.programFolder.empty() && saveIn(places.programFolder, false)) {
-        if (!places.perUserFolder.empty()) {
+        if (!perUserFolder.empty()) {
             try {
-                retireCopy(fileIn(places.perUserFolder), lines);
+                if (std::string error = retireCopies(perUserFolder, lines); !error.empty())
+                    attempts.push_back({fileIn(perUserFolder), error, true});
             } catch (const std::exception&) {
-                // A per-user folder whose path cannot even be formed holds no copy either.
+                // A per-user folder whose path cannot even be formed or searched holds no copy.
             }
         }
         return attempts;
     }
-    if (!places.perUserFolder.empty())
-        saveIn(places.perUserFolder, true);
+    if (!perUserFolder.empty())
+        saveIn(perUserFolder, true);
     return attempts;
 }
 
@@ -95,6 +128,12 @@ std::string SaveFailureText(const std::vector<SaveAttempt>& attempts) {
     if (attempts.empty())
         return "The window position could not be saved: neither the program's folder nor a "
                "configuration folder of yours is known.";
+    if (attempts.back().olderCopyKept)
+        return "The window position was saved in\n" + attempts.front().path +
+               "\nbut the next start will read the older copy in\n" + attempts.back().path +
+               "\nwhich could be neither removed nor replaced:\n" + attempts.back().error +
+               "\n\nRemove that file, or let its folder be written, to have the new position "
+               "read.";
     std::string text = "The window position could not be saved.\n";
     for (const SaveAttempt& attempt : attempts)
         text += "\n" + attempt.path + ":\n" + attempt.error + "\n";
@@ -110,22 +149,19 @@ Found ReadSavedPosition(const Places& places) {
         path = *toRead;
         if (!exists(path))
             return {};
-        if (!SmallEnoughToRead(path))
-            return {std::nullopt, path + " is larger than any position file"};
         LineList lines;
-        MyFunction_Lv02::AccessLineFile(path, lines, "S_Read", "normal");
+        MyFunction_Lv02::AccessLineFile(path, lines, "S_Read", "normal", kLargestFileRead);
         const auto position = PositionFile::ReadPosition(lines);
         if (!position)
             return {std::nullopt, path + " holds no usable position"};
         return {position, {}};
+    } catch (const std::system_error& error) {
+        if (error.code() == std::errc::file_too_large)
+            return {std::nullopt, path + " is larger than any position file"};
+        return {std::nullopt, "cannot read " + path + ": " + error.what()};
     } catch (const std::exception& error) {
         return {std::nullopt, "cannot read " + path + ": " + error.what()};
     }
-}
-
-bool SmallEnoughToRead(const std::string& path) {
-    const auto size = DirSearch::SizeOfFirstMatch(path);
-    return size && *size <= kLargestFileRead;
 }
 
 } // namespace SettingLocation

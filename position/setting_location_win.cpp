@@ -36,8 +36,14 @@ std::optional<std::string> ProcessEnvironment(const char* name) {
     return WindowsText::narrow(value);
 }
 
+// Windows has no root that runs with another user's profile: an elevated program gets its
+// own account's folders.
+Account EffectiveAccount() {
+    return {false, std::nullopt, [](const std::string&) { return true; }};
+}
+
 // The user's local application data folder, as Windows names it; the environment plays no part.
-std::string PerUserFolder(const std::string& applicationName, const Environment&) {
+std::string PerUserFolder(const std::string& applicationName, const Environment&, const Account&) {
     PWSTR folder = nullptr;
     if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &folder))) {
         CoTaskMemFree(folder);
@@ -46,6 +52,44 @@ std::string PerUserFolder(const std::string& applicationName, const Environment&
     const std::string base = WindowsText::narrow(folder);
     CoTaskMemFree(folder);
     return MyFunction_Lv01::JoinPath(base, applicationName);
+}
+
+bool PerUserFolderAllowed(const std::string&) {
+    return true;
+}
+
+namespace {
+
+struct FolderIdentity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+};
+
+// The volume and file index the file system gives a folder, whatever name reached it.
+std::optional<FolderIdentity> identityOf(const std::string& folder) {
+    // Only the identity is asked for: no access rights, every sharing mode.
+    HANDLE handle = CreateFileW(WindowsText::filePath(folder).c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(handle, &info) &&
+                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    CloseHandle(handle);
+    if (!known)
+        return std::nullopt;
+    return FolderIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+} // namespace
+
+bool SameFolder(const std::string& a, const std::string& b) {
+    const auto first = identityOf(a);
+    const auto second = identityOf(b);
+    return first && second && first->volume == second->volume &&
+           first->indexHigh == second->indexHigh && first->indexLow == second->indexLow;
 }
 
 // Folder by folder, each through the wide API in its long form where it needs one.

@@ -89,6 +89,7 @@ struct Harness {
     QString programSubfolder; // the program's folder inside `folder`, if not `folder` itself
     bool programKnown = true;
     bool overlongPerUser = false; // a per-user folder past what the path routines address
+    bool windowPlaceable = true;  // false: the compositor places windows (native Wayland)
     std::chrono::system_clock::time_point now = tuesdayMorning();
     QList<QRect> screens{QRect(0, 0, 1920, 1080)};
     QStringList errors;
@@ -109,6 +110,7 @@ struct Harness {
                                    : native(perUserFolder());
         };
         s.screenRects = [this] { return screens; };
+        s.windowPlaceable = [this] { return windowPlaceable; };
         s.showSaveError = [this](const QString& text) { errors << text; };
         s.exitProcess = [this](int status) { exits << status; };
         s.timer1 = SteppedTicker::factory(1000, timer1);

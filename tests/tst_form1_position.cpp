@@ -174,10 +174,10 @@ void TestForm1Position::doubleClickSavesAndRestartRestores_data() {
     QTest::addColumn<QString>("movedBy");       // the program, the window manager, or no one
     QTest::addColumn<QString>("programFolder"); // inside the harness's folder
     // writable; save beside fails; variant beside (the old file is SETTING.DAT); program folder
-    // unknown; overlong per-user folder
+    // unknown; overlong per-user folder; native Wayland (the compositor places the window)
     QTest::addColumn<QString>("situation");
     QTest::addColumn<QByteArray>("beside"); // a file already beside the program, if not empty
-    QTest::addColumn<QString>("savedTo");   // beside or per-user
+    QTest::addColumn<QString>("savedTo");   // beside, per-user, or nothing
     QTest::addColumn<QPoint>("saved");
     QTest::addColumn<QPoint>("restored");
     const QPoint odd(1001, 7), oddOnPixels(1005, 0);
@@ -223,6 +223,11 @@ void TestForm1Position::doubleClickSavesAndRestartRestores_data() {
     QTest::newRow("overlong per-user folder: saved beside")
         << odd << "program" << QString() << "overlong per-user folder" << QByteArray() << "beside"
         << oddOnPixels << oddOnPixels;
+    // The window's place is the compositor's and unknown to the program: a drag is handed to
+    // the compositor, the double-click ends the clock and the file keeps the last known place.
+    QTest::newRow("native Wayland: nothing saved, nothing applied")
+        << odd << "program" << QString() << "native Wayland" << QByteArray("1500\r\n3000\r\n")
+        << "nothing" << oddOnPixels << designFrame;
 }
 
 void TestForm1Position::doubleClickSavesAndRestartRestores() {
@@ -238,11 +243,13 @@ void TestForm1Position::doubleClickSavesAndRestartRestores() {
     h.programSubfolder = programFolder;
     h.programKnown = situation != "program folder unknown";
     h.overlongPerUser = situation == "overlong per-user folder";
+    h.windowPlaceable = situation != "native Wayland";
     QVERIFY(QDir().mkpath(h.programFolder()));
     // An old file beside the program, copied from a stick as SETTING.DAT, or beside a folder
     // that takes the name setting.dat where the save would go.
-    const QString old =
-        situation == "writable" ? h.setting() : h.programFolder() + QStringLiteral("/SETTING.DAT");
+    const QString old = situation == "writable" || situation == "native Wayland"
+                            ? h.setting()
+                            : h.programFolder() + QStringLiteral("/SETTING.DAT");
     if (!beside.isEmpty()) {
         writeBytes(old, beside);
         if (old != h.setting() && QFileInfo::exists(h.setting()))
@@ -271,6 +278,12 @@ void TestForm1Position::doubleClickSavesAndRestartRestores() {
             QTRY_COMPARE(leftTop(form), saved);
         }
         client = form.geometry().topLeft();
+        if (!h.windowPlaceable) {
+            QTest::mousePress(form.windowHandle(), Qt::LeftButton, {}, kBandBetweenLabels);
+            QVERIFY(!moveDragsWindow(form, kBandBetweenLabels + QPoint(40, 30)));
+            QTest::mouseRelease(form.windowHandle(), Qt::LeftButton, {},
+                                kBandBetweenLabels + QPoint(40, 30));
+        }
         form.Form_DblClick();
         QCOMPARE(h.errors, QStringList{});
         QCOMPARE(h.exits, QList<int>{0});
@@ -279,7 +292,10 @@ void TestForm1Position::doubleClickSavesAndRestartRestores() {
     }
     const QByteArray written =
         QByteArray::number(saved.x()) + "\r\n" + QByteArray::number(saved.y()) + "\r\n";
-    if (savedTo == "beside") {
+    if (savedTo == "nothing") {
+        QCOMPARE(readBytes(h.setting()), beside);
+        QVERIFY(!QFileInfo::exists(h.perUserFolder()));
+    } else if (savedTo == "beside") {
         QCOMPARE(readBytes(h.setting()), written);
         QVERIFY(!QFileInfo::exists(h.perUserFolder()));
     } else {

@@ -10,9 +10,13 @@
 #include <system_error>
 
 #ifndef _WIN32
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #endif
 
@@ -155,6 +159,12 @@ void TestLineFile::plainNameNamesOneFile_data() {
         << QStringList{"Setting.Dat=3"} << "setting.dat" << Strings{"3"};
     QTest::newRow("a wildcard reads every match")
         << QStringList{"SETTING.DAT=1", "setting.dat=2"} << "setting.da?" << Strings{"1", "2"};
+#ifndef _WIN32
+    // ">fifo": a FIFO takes the file's place while the first match is read. What is opened is
+    // looked at before it is read, and nothing waits for a writer that never comes.
+    QTest::newRow("a match that turned into a FIFO is refused")
+        << QStringList{"a.dat=1", "b.dat=2>fifo"} << "*.dat" << Strings{"<refused>"};
+#endif
 }
 
 void TestLineFile::plainNameNamesOneFile() {
@@ -162,14 +172,50 @@ void TestLineFile::plainNameNamesOneFile() {
     QFETCH(QString, name);
     QFETCH(Strings, entries);
     QTemporaryDir dir;
+    QStringList fifos;
     for (const QString& file : files) {
-        const QStringList parts = file.split('=');
+        QStringList parts = file.split('=');
+        if (parts[1].endsWith(">fifo")) {
+            parts[1].chop(5);
+            fifos << dir.filePath(parts[0]);
+        }
         writeBytes(dir.filePath(parts[0]), parts[1].toLatin1() + "\r\n");
     }
     if (QDir(dir.path()).entryList(QDir::Files).size() < files.size())
         QSKIP("this file system ignores the case of names: it holds one of them only");
+    HookRecorder hooks;
+#ifndef _WIN32
+    hooks.onYield = [&](int yield) {
+        for (const QString& fifo : fifos) {
+            if (yield == 1 && QFile::remove(fifo))
+                QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        }
+    };
+    // Should a read wait on one, a writer that comes and goes at once ends the wait, so the
+    // test fails rather than hangs.
+    std::atomic<bool> done = false;
+    std::thread unblock([&] {
+        while (!done) {
+            for (const QString& fifo : fifos) {
+                const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+#endif
     LineList list;
-    AccessLineFile(native(dir.filePath(name)), list, "S_Read", "normal");
+    try {
+        AccessLineFile(native(dir.filePath(name)), list, "S_Read", "normal");
+    } catch (const std::system_error& error) {
+        list = {"<refused>"};
+        QVERIFY2(QString::fromLocal8Bit(error.what()).contains("b.dat"), error.what());
+    }
+#ifndef _WIN32
+    done = true;
+    unblock.join();
+#endif
     QCOMPARE(list, entries);
 }
 

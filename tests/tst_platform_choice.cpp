@@ -17,14 +17,16 @@ void TestPlatformChoice::platformChoice_data() {
     QTest::addColumn<QString>("wayland");
     QTest::addColumn<QString>("display");
     QTest::addColumn<QString>("chosen");
-    QTest::newRow("wayland with xwayland") << ""
-                                           << "wayland-0"
-                                           << ":0"
-                                           << "xcb";
-    QTest::newRow("wayland only") << ""
-                                  << "wayland-0"
-                                  << ""
-                                  << "";
+    // DISPLAY may be stale, or name an XWayland that is off or gone: Wayland where X fails.
+    QTest::newRow("wayland with a DISPLAY: XWayland first, Wayland where it fails")
+        << ""
+        << "wayland-0"
+        << ":0"
+        << "xcb;wayland";
+    QTest::newRow("wayland without XWayland") << ""
+                                              << "wayland-0"
+                                              << ""
+                                              << "xcb;wayland";
     QTest::newRow("x11 only") << ""
                               << ""
                               << ":0"

@@ -2,6 +2,7 @@
 #include "setting_location.h"
 #include "test_support.h"
 
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -9,6 +10,7 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using SettingLocation::Places;
@@ -50,6 +52,60 @@ QStringList filesIn(const QString& folder) {
     return names;
 }
 
+// The path with the letters of its last component in the other case.
+QString inOtherCase(const QString& path) {
+    const qsizetype last = path.lastIndexOf('/') + 1;
+    QString changed = path;
+    for (qsizetype i = last; i < changed.size(); ++i)
+        changed[i] = changed[i].isUpper() ? changed[i].toLower() : changed[i].toUpper();
+    return changed;
+}
+
+#ifndef _WIN32
+// What the start of an ordinary user would read, where the test runs as root, who keeps out of
+// other users' folders.
+QByteArray startReadsAsOrdinaryUser(const Places& places) {
+    if (::geteuid() != 0)
+        return startReads(places);
+    const auto [status, out] = runAsUser(kNobody, [&](std::string& text) {
+        text = startReads(places).toStdString();
+        return 0;
+    });
+    return status == 0 ? out : "<failed: " + out + ">";
+}
+
+void chownTree(const QString& root, uid_t user) {
+    QVERIFY(::lchown(QFile::encodeName(root).constData(), user, user) == 0);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        QVERIFY(::lchown(QFile::encodeName(it.next()).constData(), user, user) == 0);
+}
+
+// Saves as an ordinary user where the test runs as root, whom no folder's permissions stop.
+std::vector<SettingLocation::SaveAttempt> saveAsOrdinaryUser(const Places& places,
+                                                             const LineList& lines) {
+    if (::geteuid() != 0)
+        return SettingLocation::Save(places, lines);
+    const auto [status, out] = runAsUser(kNobody, [&](std::string& text) {
+        for (const auto& attempt : SettingLocation::Save(places, lines))
+            text += attempt.path + '\x1f' + attempt.error + '\x1f' +
+                    (attempt.olderCopyKept ? "1" : "0") + '\x1e';
+        return 0;
+    });
+    std::vector<SettingLocation::SaveAttempt> attempts;
+    if (status != 0)
+        return attempts;
+    for (const QByteArray& record : out.split('\x1e')) {
+        const QList<QByteArray> fields = record.split('\x1f');
+        if (fields.size() == 3)
+            attempts.push_back(
+                {fields[0].toStdString(), fields[1].toStdString(), fields[2] == "1"});
+    }
+    return attempts;
+}
+#endif
+
 } // namespace
 
 class TestSettingLocation : public QObject {
@@ -68,11 +124,16 @@ private slots:
 };
 
 void TestSettingLocation::startReadsWhatTheLastSaveWrote_data() {
-    QTest::addColumn<QString>("beside");  // none, file, variant (SETTING.DAT), folder
-    QTest::addColumn<QString>("perUser"); // none, file, unknown (the platform names no folder)
+    QTest::addColumn<QString>("beside"); // none, file, variant (SETTING.DAT), folder
+    // none, file, unknown (the platform names no folder), variant (SETTING.DAT), read-only (a
+    // copy in a folder the one saving cannot change); program, link, case: the program's own
+    // folder, directly, through a link, in the other letter case; foreign: another user's
+    // folder with a copy, the clock run by root; foreign-home: another user's home without a
+    // configuration folder yet, the clock run by root
+    QTest::addColumn<QString>("perUser");
     QTest::addColumn<bool>("programKnown");
     QTest::addColumn<QByteArray>("readBefore");
-    QTest::addColumn<QString>("savedTo"); // beside or per-user
+    QTest::addColumn<QString>("savedTo"); // beside, per-user, or told (the user hears of it)
 
     const QByteArray none("<none>"), besideFile("1|2|"), perUserFile("3|4|");
     QTest::newRow("nothing around") << "none"
@@ -94,16 +155,47 @@ void TestSettingLocation::startReadsWhatTheLastSaveWrote_data() {
                                             << "file" << false << perUserFile << "per-user";
     QTest::newRow("per-user folder unknown") << "file"
                                              << "unknown" << true << besideFile << "beside";
+    QTest::newRow("the program in the per-user folder: one file")
+        << "file"
+        << "program" << true << besideFile << "beside";
+    QTest::newRow("the program in the per-user folder, reached through a link")
+        << "file"
+        << "link" << true << besideFile << "beside";
+    QTest::newRow("the program in the per-user folder, named in the other letter case")
+        << "file"
+        << "case" << true << besideFile << "beside";
+    QTest::newRow("a case variant per user: the save beside retires it")
+        << "none"
+        << "variant" << true << perUserFile << "beside";
+    QTest::newRow("a per-user copy that can be neither removed nor replaced: the user is told")
+        << "none"
+        << "read-only" << true << perUserFile << "told";
+    QTest::newRow("root, another user's per-user folder: neither read nor touched")
+        << "file"
+        << "foreign" << true << besideFile << "beside";
+    QTest::newRow("root, no save beside, another user's home: nothing written there")
+        << "folder"
+        << "foreign-home" << true << QByteArray("|") << "told";
 }
 
 // Whatever lies around, a start reads the position the last successful save wrote; where the
-// program folder takes the save, nothing else is written.
+// program folder takes the save, nothing else is written. Where no save can make that so, the
+// user is told.
 void TestSettingLocation::startReadsWhatTheLastSaveWrote() {
     QFETCH(QString, beside);
     QFETCH(QString, perUser);
     QFETCH(bool, programKnown);
     QFETCH(QByteArray, readBefore);
     QFETCH(QString, savedTo);
+    const bool onePlace = perUser == "program" || perUser == "link" || perUser == "case";
+    const bool foreign = perUser.startsWith("foreign");
+#ifdef _WIN32
+    if (foreign || perUser == "link" || perUser == "read-only")
+        QSKIP("the users, links and permissions of a POSIX system");
+#else
+    if (foreign && ::geteuid() != 0)
+        QSKIP("the rule for root needs root (CI runs as root)");
+#endif
     Folders f;
     if (beside == "file")
         writeBytes(f.beside(), "1\r\n2\r\n");
@@ -113,29 +205,84 @@ void TestSettingLocation::startReadsWhatTheLastSaveWrote() {
     const bool caseKept = !QFileInfo::exists(f.beside("setting.DAT"));
     if (beside == "folder")
         QVERIFY(QDir(f.program.path()).mkdir("setting.dat"));
-    if (perUser == "file") {
+    if (perUser == "file" || perUser == "read-only" || perUser == "foreign") {
         QVERIFY(QDir().mkpath(f.perUser()));
         writeBytes(f.perUserFile(), "3\r\n4\r\n");
     }
-    const Places places = f.places(programKnown, perUser != "unknown");
+    if (perUser == "variant") {
+        QVERIFY(QDir().mkpath(f.perUser()));
+        writeBytes(f.perUser() + "/SETTING.DAT", "3\r\n4\r\n");
+    }
+    if (perUser == "link") {
+        QVERIFY(QDir().mkpath(f.home.filePath("config")));
+        QVERIFY(QFile::link(f.program.path(), f.perUser()));
+    }
+    Places places = f.places(programKnown, perUser != "unknown");
+    if (perUser == "program")
+        places.perUserFolder = native(f.program.path());
+    if (perUser == "case") {
+        const QString other = inOtherCase(f.program.path());
+        if (!QFileInfo(other).isDir())
+            QSKIP("this file system keeps the case of names: another case is another folder");
+        places.perUserFolder = native(other);
+    }
+#ifndef _WIN32
+    if (foreign)
+        chownTree(f.home.path(), kNobody);
+#endif
+    const bool perUserThere = QFileInfo::exists(f.perUser());
     const QStringList besideBefore = filesIn(f.program.path());
 
     QCOMPARE(startReads(places), readBefore);
     // Choosing where to read creates nothing.
-    QCOMPARE(QFileInfo::exists(f.perUser()), perUser == "file");
+    QCOMPARE(QFileInfo::exists(f.perUser()), perUserThere);
 
-    const auto attempts = SettingLocation::Save(places, f.saved);
+    std::vector<SettingLocation::SaveAttempt> attempts;
+#ifndef _WIN32
+    if (perUser == "read-only") {
+        if (::geteuid() == 0) {
+            chownTree(f.program.path(), kNobody);
+            chownTree(f.home.path(), kNobody);
+        }
+        QVERIFY(::chmod(QFile::encodeName(f.perUser()).constData(), 0555) == 0);
+        attempts = saveAsOrdinaryUser(places, f.saved);
+    } else
+#endif
+        attempts = SettingLocation::Save(places, f.saved);
     QVERIFY(!attempts.empty());
+
+    const QByteArray written("7095\r\n4425\r\n");
+    if (savedTo == "told") {
+        QVERIFY(!SettingLocation::Saved(attempts));
+        const QString text = QString::fromStdString(SettingLocation::SaveFailureText(attempts));
+        QVERIFY2(text.contains(QDir::toNativeSeparators(f.perUserFile())), qPrintable(text));
+        // What is read is what the user was told of.
+#ifndef _WIN32
+        if (perUser == "read-only")
+            QCOMPARE(startReadsAsOrdinaryUser(places), readBefore);
+        else
+#endif
+            QCOMPARE(startReads(places), readBefore);
+        if (perUser == "read-only")
+            QCOMPARE(readBytes(f.beside()), written);
+        // Nothing of root's in another user's home.
+        if (perUser == "foreign-home")
+            QCOMPARE(filesIn(f.home.path()), QStringList{});
+        return;
+    }
     QCOMPARE(QString::fromStdString(attempts.back().error), QString());
     QCOMPARE(startReads(places), QByteArray("7095|4425|"));
 
-    const QByteArray written("7095\r\n4425\r\n");
     if (savedTo == "beside") {
         QCOMPARE(attempts.size(), std::size_t(1));
         QCOMPARE(readBytes(f.beside()), written);
-        // Nothing else written: no per-user folder made, no copy left there.
-        QCOMPARE(QFileInfo::exists(f.perUser()), perUser == "file");
-        QVERIFY(!QFileInfo::exists(f.perUserFile()));
+        if (foreign) {
+            QCOMPARE(readBytes(f.perUserFile()), QByteArray("3\r\n4\r\n"));
+        } else if (!onePlace) {
+            // Nothing else written: no per-user folder made, no copy left there.
+            QCOMPARE(QFileInfo::exists(f.perUser()), perUserThere);
+            QCOMPARE(perUserThere ? filesIn(f.perUser()) : QStringList{}, QStringList{});
+        }
         QStringList expected = besideBefore;
         if (!expected.contains("setting.dat") && caseKept)
             expected.append("setting.dat");
@@ -144,6 +291,16 @@ void TestSettingLocation::startReadsWhatTheLastSaveWrote() {
     } else {
         QCOMPARE(readBytes(f.perUserFile()), written);
         QCOMPARE(filesIn(f.program.path()), besideBefore);
+#ifndef _WIN32
+        // The folders the save made are the user's alone.
+        if (!perUserThere) {
+            for (const QString& made : {f.home.filePath("config"), f.perUser()}) {
+                struct stat info {};
+                QVERIFY(::stat(QFile::encodeName(made).constData(), &info) == 0);
+                QCOMPARE(info.st_mode & 07777, mode_t(0700));
+            }
+        }
+#endif
     }
 }
 
@@ -211,7 +368,7 @@ void TestSettingLocation::anotherUsersPlaces() {
                       " saved\n");
     QCOMPARE(readBytes(f.beside()), QByteArray("1500\r\n3000\r\n"));
     QCOMPARE(QFileInfo(f.perUserFile()).ownerId(), uint(kNobody));
-    QCOMPARE(startReads(places), QByteArray("7095|4425|"));
+    QCOMPARE(startReadsAsOrdinaryUser(places), QByteArray("7095|4425|"));
 #endif
 }
 
@@ -219,32 +376,48 @@ void TestSettingLocation::perUserFolder_data() {
     QTest::addColumn<QString>("configHome"); // "<unset>" when not in the environment
     QTest::addColumn<QString>("home");
     QTest::addColumn<QString>("folder");
+    // user; root: the system records /root as its home, and what lies under /home/u is the
+    // user's
+    QTest::addColumn<QString>("account");
     const QString app = "/Velomire -KORUVA!-";
     QTest::newRow("XDG_CONFIG_HOME") << "/cfg"
                                      << "/home/u"
-                                     << "/cfg" + app;
+                                     << "/cfg" + app << "user";
     QTest::newRow("unset: HOME/.config") << "<unset>"
                                          << "/home/u"
-                                         << "/home/u/.config" + app;
+                                         << "/home/u/.config" + app << "user";
     QTest::newRow("empty: HOME/.config") << ""
                                          << "/home/u"
-                                         << "/home/u/.config" + app;
+                                         << "/home/u/.config" + app << "user";
     QTest::newRow("relative: ignored") << "cfg"
                                        << "/home/u"
-                                       << "/home/u/.config" + app;
+                                       << "/home/u/.config" + app << "user";
     QTest::newRow("trailing separator") << "/cfg/"
                                         << "/home/u"
-                                        << "/cfg" + app;
+                                        << "/cfg" + app << "user";
     QTest::newRow("no home at all") << "<unset>"
                                     << "<unset>"
-                                    << "";
+                                    << ""
+                                    << "user";
     QTest::newRow("relative home") << "<unset>"
                                    << "u"
-                                   << "";
+                                   << ""
+                                   << "user";
     // Beyond what the path routines address: no folder, rather than an error at start-up.
     QTest::newRow("past the routines' reach") << "/" + QString(40000, 'x') + "/"
                                               << "/home/u"
-                                              << "";
+                                              << ""
+                                              << "user";
+    // sudo -E, or a root shell that kept the user's environment: root keeps to its own home.
+    QTest::newRow("root with the user's HOME") << "<unset>"
+                                               << "/home/u"
+                                               << "/root/.config" + app << "root";
+    QTest::newRow("root with the user's XDG_CONFIG_HOME") << "/home/u/.config"
+                                                          << "/home/u"
+                                                          << "/root/.config" + app << "root";
+    QTest::newRow("root's own XDG_CONFIG_HOME") << "/cfg"
+                                                << "/home/u"
+                                                << "/cfg" + app << "root";
 }
 
 void TestSettingLocation::perUserFolder() {
@@ -259,38 +432,58 @@ void TestSettingLocation::perUserFolder() {
     QFETCH(QString, configHome);
     QFETCH(QString, home);
     QFETCH(QString, folder);
+    QFETCH(QString, account);
     const auto environment = [&](const char* name) -> std::optional<std::string> {
         const QString& value = std::string_view(name) == "XDG_CONFIG_HOME" ? configHome : home;
         if (value == "<unset>")
             return std::nullopt;
         return value.toStdString();
     };
-    QCOMPARE(
-        QString::fromStdString(SettingLocation::PerUserFolder("Velomire -KORUVA!-", environment)),
-        folder);
+    const SettingLocation::Account user{
+        account == "root", account == "root" ? "/root" : "/home/u",
+        [](const std::string& path) { return path.rfind("/home/u", 0) != 0; }};
+    QCOMPARE(QString::fromStdString(
+                 SettingLocation::PerUserFolder("Velomire -KORUVA!-", environment, user)),
+             folder);
 #endif
 }
 
 void TestSettingLocation::onlySmallFilesAreRead_data() {
     QTest::addColumn<qint64>("size");
     QTest::addColumn<bool>("read");
-    QTest::newRow("a position") << qint64(12) << true;
-    QTest::newRow("64 KiB") << qint64(64 * 1024) << true;
-    QTest::newRow("a byte more") << qint64(64 * 1024 + 1) << false;
-    QTest::newRow("48 MB") << qint64(48'000'000) << false;
+    QTest::addColumn<qint64>("growsBy"); // bytes added while it is read
+    QTest::newRow("a position") << qint64(12) << true << qint64(0);
+    QTest::newRow("64 KiB") << qint64(64 * 1024) << true << qint64(0);
+    QTest::newRow("a byte more") << qint64(64 * 1024 + 1) << false << qint64(0);
+    QTest::newRow("48 MB") << qint64(48'000'000) << false << qint64(0);
+    // Copied over it after it was found: the bound holds on what is read, not on what was seen.
+    QTest::newRow("a position that grows by 48 MB while it is read")
+        << qint64(12) << false << qint64(48'000'000);
 }
 
 void TestSettingLocation::onlySmallFilesAreRead() {
     QFETCH(qint64, size);
     QFETCH(bool, read);
-    QTemporaryDir dir;
-    QFile file(dir.filePath("SETTING.DAT"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
+    QFETCH(qint64, growsBy);
+    Folders f;
+    const QString path = f.beside("SETTING.DAT");
+    writeBytes(path, "150\r\n300\r\n");
+    QFile file(path);
     QVERIFY(file.resize(size));
-    file.close();
-    // The size of the file the read would open, found as the read finds it.
-    QCOMPARE(SettingLocation::SmallEnoughToRead(native(dir.filePath("setting.dat"))), read);
-    QVERIFY(!SettingLocation::SmallEnoughToRead(native(dir.filePath("missing.dat"))));
+    HookRecorder hooks;
+    hooks.onYield = [&](int yield) {
+        if (yield == 1 && growsBy > 0)
+            QVERIFY(file.resize(size + growsBy));
+    };
+    // Found as a start finds it, in a case variant.
+    const SettingLocation::Found found = SettingLocation::ReadSavedPosition(f.places(true, false));
+    QCOMPARE(found.position.has_value(), read);
+    if (read)
+        QCOMPARE(found.position->left, 150);
+    else
+        QVERIFY2(QString::fromStdString(found.problem).contains("larger than any position file"),
+                 found.problem.c_str());
+    QCOMPARE(QFileInfo(path).size(), size + growsBy);
 }
 
 QTEST_APPLESS_MAIN(TestSettingLocation)

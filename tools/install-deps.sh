@@ -7,7 +7,9 @@ set -euo pipefail
 # Building the program. libxcb1-dev and pkg-config: the time's digits go to a window of their
 # own over Qt's X11 connection (platform/native_digits_xcb.cpp); Qt already runs on libxcb, so
 # nothing new is loaded at run time.
-build=(cmake make g++ pkg-config qt6-base-dev libxcb1-dev)
+# qt6-wayland: Qt's Wayland platform, which the clock falls back to where a Wayland session has
+# no working XWayland; loaded at run time, not linked.
+build=(cmake make g++ pkg-config qt6-base-dev libxcb1-dev qt6-wayland)
 
 # The end-to-end tests: an X server without a screen and real mouse input (xvfb, xdotool);
 # reading window positions and frame extents (x11-utils); looking at the labels on screen

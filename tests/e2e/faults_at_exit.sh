@@ -57,9 +57,20 @@ save_and_restart "$variant" "case variant" 100 200
 [ "$(cat "$variant/SETTING.DAT")" = "$(crlf 1500 3000)" ] || fail "SETTING.DAT changed"
 echo "ok case variant beside the program"
 
+# A portable copy unpacked into the per-user folder itself, which is named through a link: one
+# folder, one file. The save beside the program is the per-user file, and stays.
+mkdir -p "$WORK/real-config/Velomire -KORUVA!-"
+cp "$KORUVA_BIN" "$WORK/real-config/Velomire -KORUVA!-/koruva"
+ln -s "$WORK/real-config" "$WORK/linked-config"
+config_home=$XDG_CONFIG_HOME
+XDG_CONFIG_HOME=$WORK/linked-config
+save_and_restart "$WORK/real-config/Velomire -KORUVA!-" "program in the per-user folder"
+XDG_CONFIG_HOME=$config_home
+[ -f "$WORK/real-config/Velomire -KORUVA!-/setting.dat" ] || fail "program in the per-user folder: nothing saved"
+echo "ok the program in the per-user folder, reached through a link"
+
 # An XDG_CONFIG_HOME longer than any path the line-file routines address names no per-user
 # folder: the clock starts, and saves beside the program as ever.
-config_home=$XDG_CONFIG_HOME
 XDG_CONFIG_HOME="/$(head -c 40000 /dev/zero | tr '\0' x)/"
 save_and_restart "$(new_program_folder)" "overlong XDG_CONFIG_HOME"
 XDG_CONFIG_HOME=$config_home
@@ -124,6 +135,25 @@ mount -o remount,ro "$readonly"
 save_and_restart "$readonly" "read-only folder" 100 200
 [ "$(cat "$readonly/setting.dat")" = "$(crlf 1500 3000)" ] || fail "read-only folder: setting.dat changed"
 echo "ok read-only program folder: saved per user"
+
+# Root with a user's HOME and XDG_CONFIG_HOME (sudo -E), the program folder read-only: nothing
+# of root's goes into the user's home; the save goes to root's own home, as the system records
+# it (here a folder of ours mounted over /root for the clock alone), in folders made 0700.
+users_home=$WORK/users-home
+root_home=$WORK/root-home
+mkdir -p "$users_home" "$root_home"
+chown nobody "$users_home"
+RUN_AS=(env HOME="$users_home" XDG_CONFIG_HOME="$users_home/.config"
+    unshare --mount --propagation private
+    sh -c 'mount --bind "$1" /root && shift && exec "$@"' sh "$root_home")
+save_and_restart "$readonly" "root with a user's HOME" 100 200
+RUN_AS=()
+[ -z "$(ls -A "$users_home")" ] || fail "root wrote into the user's home: $(ls -lA "$users_home")"
+root_copy="$root_home/.config/Velomire -KORUVA!-/setting.dat"
+[ -f "$root_copy" ] || fail "root's save is not in root's own home"
+[ "$(stat -c %a "$root_home/.config")/$(stat -c %a "$(dirname "$root_copy")")" = 700/700 ] ||
+    fail "root's folders are $(stat -c %a "$root_home/.config" "$(dirname "$root_copy")")"
+echo "ok root with a user's HOME: saved in root's own home, nothing in the user's"
 
 # Neither folder writable: a file stands where the per-user folder's parent should be.
 rm -rf "$XDG_CONFIG_HOME"

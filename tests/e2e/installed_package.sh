@@ -2,8 +2,9 @@
 # The Debian package as a user gets it: its desktop entry and metainfo validate, it installs
 # as root through apt-get, and the installed clock, started by an ordinary user the way the
 # menu starts it, cannot write beside itself in /usr/bin: a double-click saves to the user's
-# own folder and the next start restores from there. A setting.dat root leaves beside the
-# program is another user's file: it is read all the same and still wins.
+# own folder and the next start restores from there. Root, run with the user's HOME, saves beside
+# the program and leaves the user's home alone. A setting.dat root leaves beside the program is
+# another user's file: it is read all the same and still wins.
 # Run as root (it installs and removes the package and a user): installed_package.sh DEB
 DEB=$(realpath "${1:?usage: $0 KORUVA_DEB}")
 source "$(dirname "$0")/lib.sh" /usr/bin/koruva
@@ -103,6 +104,27 @@ start_from_menu
 wait_until "the position saved per user" window_at 473 295
 stop_clock
 echo "ok the next start restored it"
+
+# Root with the user's environment (sudo -E, a root shell that kept HOME): root's own place is
+# root's, not the user's; its save goes beside the program, and the user's copy stays theirs and
+# is what the user's next start reads.
+env -i HOME="$USER_HOME" USER=root LOGNAME=root PATH=/usr/local/bin:/usr/bin:/bin \
+    DISPLAY="$DISPLAY" LANG=C.UTF-8 koruva 2>>"$WORK/clock.stderr" &
+CLOCK_PID=$!
+WID=
+wait_until "the clock window to appear" find_clock_window
+! window_at 473 295 || fail "root's start read the user's copy"
+drag_by -40 -30
+double_click_save 0
+[ "$(cat /usr/bin/setting.dat)" = "$(crlf $((X * 15)) $((Y * 15)))" ] ||
+    fail "root's save is not beside the program"
+[ "$(cat "$PER_USER" 2>/dev/null)" = "$(crlf 7095 4425)" ] || fail "root's save changed the user's copy"
+[ -z "$(find "$USER_HOME" -user root)" ] || fail "root left files in the user's home: $(find "$USER_HOME" -user root)"
+start_from_menu
+wait_until "the user's own place" window_at 473 295
+stop_clock
+rm /usr/bin/setting.dat
+echo "ok root with the user's HOME keeps out of the user's home"
 
 # An administrator's file beside the program (a double-click of `sudo koruva` leaves one, and a
 # purge keeps it): read while the user has no save of their own, never again after one.

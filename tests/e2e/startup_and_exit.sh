@@ -2,7 +2,8 @@
 # First start without setting.dat, save by double-click, restart in the same place: under each
 # window manager, cycle after cycle, also partly off the screen and at twice the scale. Each
 # start shows the window once, at its place. Where the compositor's policy places windows
-# (sway, weston), the window shows at once wherever that is, and a save holds where it is.
+# (sway, weston), the window shows at once wherever that is, and a save holds where it is. On a
+# Wayland session without XWayland the clock shows on native Wayland.
 source "$(dirname "$0")/lib.sh"
 
 # Rounds a/b half up, as Qt rounds a position in device pixels to device-independent ones.
@@ -136,5 +137,47 @@ check_desktop() {
     echo "ok: $wm"
 }
 
+# A Wayland session whose XWayland is off or gone, its DISPLAY left behind naming no server:
+# the clock falls back to native Wayland and shows (weston, headless, without XWayland). The
+# compositor places it there, so a saved place is neither applied nor changed.
+native_wayland() {
+    if ! compgen -G "/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so" >/dev/null; then
+        echo "SKIP native Wayland: Qt's Wayland platform (qt6-wayland) is not installed"
+        return 0
+    fi
+    local runtime="$WORK/wayland-runtime" stale
+    mkdir -m 700 "$runtime"
+    # Its own process group, so that its helper clients end with it.
+    XDG_RUNTIME_DIR="$runtime" setsid weston --backend=headless-backend.so \
+        --socket=wayland-koruva --no-config --width=1280 --height=800 >"$WORK/weston.log" 2>&1 &
+    local weston=$!
+    wait_until "weston's socket" test -S "$runtime/wayland-koruva"
+    # Ended with the rest, should a check fail.
+    RUNNING+=("$weston")
+    for stale in $(seq 150 199); do
+        DISPLAY=":$stale" xdpyinfo >/dev/null 2>&1 || break
+    done
+    local app
+    app=$(new_program_folder)
+    crlf 1500 3000 >"$app/setting.dat"
+    XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=wayland-koruva DISPLAY=":$stale" \
+        WAYLAND_DEBUG=client "$app/koruva" 2>"$WORK/wayland.log" &
+    CLOCK_PID=$!
+    # Configured by the compositor, then drawn into: a buffer attached after the ack.
+    drawn_on_wayland() {
+        clock_running || fail "the clock ended at start-up: $(grep -v '^\[' "$WORK/wayland.log" | tail -n 5)"
+        grep -qs 'set_title("Velomire -KORUVA!-")' "$WORK/wayland.log" &&
+            sed -n '/ack_configure/,$p' "$WORK/wayland.log" | grep -q 'attach(wl_buffer@'
+    }
+    wait_until "the clock drawn on native Wayland" drawn_on_wayland
+    stop_clock
+    kill -- "-$weston" 2>/dev/null || true
+    end_process "$weston"
+    RUNNING=()
+    [ "$(cat "$app/setting.dat")" = "$(crlf 1500 3000)" ] || fail "native Wayland changed setting.dat"
+    echo "ok: native Wayland where DISPLAY names no server"
+}
+
 on_every_desktop check_desktop
+case " ${WINDOW_MANAGERS[*]} " in *" weston "*) native_wayland ;; esac
 echo "PASS"

@@ -3,7 +3,8 @@
 # The shipped Windows program under Wine, on an X server of our own, unpacked into a folder
 # whose name the ANSI code page cannot hold: the window appears with its title and a
 # 284 x 284 client area, a drag moves it, a double-click writes setting.dat beside the .exe
-# (two lines in twips, CR LF) and ends it, and the next start puts the window back.
+# (two lines in twips, CR LF) and ends it, and the next start puts the window back, also where
+# the saved corner lies on no screen (a negative Left or Top).
 # Without a window manager Wine draws no frame, but the Windows frame metrics still hold: the
 # window's Left/Top (what setting.dat keeps) lie above and left of the client area, which is
 # the X window seen here.
@@ -78,4 +79,20 @@ echo "saved Left $left, Top $top twips; client area was at $x1,$y1"
 start_wine_clock
 wait_until "the client area back at $x1,$y1" window_at "$x1" "$y1"
 stop_clock
+
+# A saved corner on no screen, by a negative Left or a negative Top, comes back exactly: the
+# client area as far from it as from the corner saved above, and a double-click saves it again.
+dx=$((x1 - left / 15)) dy=$((y1 - top / 15))
+for seeded in "-1500 3000" "1500 -300"; do
+    set -- $seeded
+    crlf "$1" "$2" >"$folder/setting.dat"
+    start_wine_clock
+    wait_until "the client area at $(($1 / 15 + dx)),$(($2 / 15 + dy)) for a saved $1 $2" \
+        window_at $(($1 / 15 + dx)) $(($2 / 15 + dy))
+    xdotool mousemove --window "$WID" 150 20 click --repeat 2 --delay 80 1
+    wait_clock_exit 0
+    [ "$(cat "$folder/setting.dat")" = "$(crlf "$1" "$2")" ] ||
+        fail "a saved $1 $2 was saved again as $(od -An -c "$folder/setting.dat")"
+    echo "saved Left $1, Top $2 twips: back at the client area $X,$Y and saved again unchanged"
+done
 echo "PASS"
