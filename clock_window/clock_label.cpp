@@ -9,13 +9,14 @@
 
 // Everything the pixels depend on besides the text, and what is learnt for it.
 struct ClockLabel::Look {
-    Look(const QFont& font, QRgb colour, qreal ratio, QWidget* device)
-        : font(font), colour(colour), ratio(ratio), layout(font, device),
+    Look(const QFont& font, QRgb colour, qreal ratio, QPoint origin, QWidget* device)
+        : font(font), colour(colour), ratio(ratio), origin(origin), layout(font, device, origin),
           compositor(colour, ratio) {}
 
     QFont font;
     QRgb colour;
     qreal ratio;
+    QPoint origin; // of the text: the contents' top-left corner
     GlyphLayout layout;
     GlyphCompositor compositor;
     QImage picture; // the window's own painting under the box, device pixels
@@ -39,9 +40,11 @@ ClockLabel::~ClockLabel() = default;
 ClockLabel::Look& ClockLabel::look() {
     const QRgb colour = palette().color(foregroundRole()).rgb();
     const qreal ratio = devicePixelRatioF();
-    if (!m_look || m_look->font != font() || m_look->colour != colour || m_look->ratio != ratio) {
+    const QPoint origin = contentsRect().topLeft();
+    if (!m_look || m_look->font != font() || m_look->colour != colour || m_look->ratio != ratio ||
+        m_look->origin != origin) {
         m_native.reset();
-        m_look = std::make_unique<Look>(font(), colour, ratio, this);
+        m_look = std::make_unique<Look>(font(), colour, ratio, origin, this);
         m_line = m_look->layout.layOut(m_text);
     }
     return *m_look;

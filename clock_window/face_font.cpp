@@ -35,10 +35,12 @@ QFont font(int pixelSize) {
 
 namespace {
 
-// A line as it is widest, each digit the widest its script has in the font, and the digits of
-// its scripts it may show, which no line may push out of the box at the top or the bottom.
+// A line as it is widest, each digit the widest its script has in the font; how much further
+// right another digit may ink where one ends the line; and the digits of its scripts, which no
+// line may push out of the box at the top or the bottom.
 struct Extremes {
     QString widest;
+    qreal reach = 0;
     QString digits;
 };
 
@@ -47,7 +49,7 @@ QList<Extremes> extremesOf(const QFont& font, const QStringList& lines, QPaintDe
     QHash<char16_t, QChar> widest; // by the script's zero
     QList<Extremes> out;
     for (const QString& line : lines) {
-        Extremes extremes{line, {}};
+        Extremes extremes{line, 0, {}};
         for (QChar& c : extremes.widest) {
             if (c.digitValue() < 0)
                 continue;
@@ -63,8 +65,12 @@ QList<Extremes> extremesOf(const QFont& font, const QStringList& lines, QPaintDe
                 known = widest.insert(zero, best);
             }
             if (!extremes.digits.contains(QChar(zero))) {
-                for (char16_t d = 0; d < 10; ++d)
+                for (char16_t d = 0; d < 10; ++d) {
                     extremes.digits += QChar(zero + d);
+                    extremes.reach =
+                        std::max(extremes.reach, metrics.boundingRect(QChar(zero + d)).right() -
+                                                     metrics.boundingRect(*known).right());
+                }
             }
             c = *known;
         }
@@ -77,50 +83,63 @@ QList<Extremes> extremesOf(const QFont& font, const QStringList& lines, QPaintDe
     return out;
 }
 
-// How much smaller the font must be for the line's ink to stand inside the box: 1 when it does.
-qreal overflow(const QFont& font, const QSize& box, const Extremes& line, QPaintDevice* device) {
-    QRectF ink = GlyphLayout::shape(line.widest, font, device).ink();
-    if (ink.isEmpty())
-        return 1;
-    if (!line.digits.isEmpty()) {
-        const QRectF tall = GlyphLayout::shape(line.widest + line.digits, font, device).ink();
-        ink.setTop(std::min(ink.top(), tall.top()));
-        ink.setBottom(std::max(ink.bottom(), tall.bottom()));
+// Where the lines ink, as far as any of their moments may: right, top and bottom.
+QRectF reachOf(const QFont& font, const QList<Extremes>& lines, QPaintDevice* device) {
+    QRectF reach;
+    for (const Extremes& line : lines) {
+        QRectF ink = GlyphLayout::shape(line.widest, font, device).ink();
+        if (ink.isEmpty())
+            continue;
+        ink.setRight(ink.right() + line.reach);
+        if (!line.digits.isEmpty()) {
+            const QRectF tall = GlyphLayout::shape(line.widest + line.digits, font, device).ink();
+            ink.setTop(std::min(ink.top(), tall.top()));
+            ink.setBottom(std::max(ink.bottom(), tall.bottom()));
+        }
+        reach |= ink;
     }
-    return std::max({qreal(1), ink.right() / box.width(), ink.bottom() / box.height()});
+    return reach;
+}
+
+// How much smaller the font must be for the lines to stand inside the box, dropped below its
+// top as far as their marks rise above it: 1 when they do.
+qreal overflow(const QRectF& reach, const QSize& box) {
+    if (reach.isEmpty())
+        return 1;
+    const qreal drop = std::max<qreal>(0, std::ceil(-reach.top()));
+    return std::max(
+        {qreal(1), reach.right() / box.width(), (reach.bottom() + drop) / box.height()});
 }
 
 } // namespace
 
-QFont fitted(const QFont& font, const QSize& box, const QStringList& lines, QPaintDevice* device) {
+Fit fitted(const QFont& font, const QSize& box, const QStringList& lines, QPaintDevice* device) {
     const QList<Extremes> extremes = extremesOf(font, lines, device);
     const auto worst = [&](const QFont& candidate) {
-        qreal most = 1;
-        for (const Extremes& line : extremes)
-            most = std::max(most, overflow(candidate, box, line, device));
-        return most;
+        return overflow(reachOf(candidate, extremes, device), box);
     };
     const qreal atDesign = worst(font);
-    if (atDesign <= 1)
-        return font;
-    // Glyphs scale with the size, give or take the hinting of a pixel: start from the size
-    // that scale asks for and step to the largest that fits.
-    constexpr int kSmallest = 6;
-    const int design = font.pixelSize();
-    QFont smaller = font;
-    int size = std::max(kSmallest, static_cast<int>(std::floor(design / atDesign)));
-    smaller.setPixelSize(size);
-    while (size > kSmallest && worst(smaller) > 1)
-        smaller.setPixelSize(--size);
-    QFont larger = smaller;
-    while (size + 1 < design) {
-        larger.setPixelSize(size + 1);
-        if (worst(larger) > 1)
-            break;
-        smaller = larger;
-        ++size;
+    QFont chosen = font;
+    if (atDesign > 1) {
+        // Glyphs scale with the size, give or take the hinting of a pixel: start from the size
+        // that scale asks for and step to the largest that fits.
+        constexpr int kSmallest = 6;
+        const int design = font.pixelSize();
+        int size = std::max(kSmallest, static_cast<int>(std::floor(design / atDesign)));
+        chosen.setPixelSize(size);
+        while (size > kSmallest && worst(chosen) > 1)
+            chosen.setPixelSize(--size);
+        QFont larger = chosen;
+        while (size + 1 < design) {
+            larger.setPixelSize(size + 1);
+            if (worst(larger) > 1)
+                break;
+            chosen = larger;
+            ++size;
+        }
     }
-    return smaller;
+    const QRectF reach = reachOf(chosen, extremes, device);
+    return {chosen, static_cast<int>(std::max<qreal>(0, std::ceil(-reach.top())))};
 }
 
 } // namespace FaceFont

@@ -14,10 +14,17 @@ namespace FaceFont {
 QString family();
 QFont font(int pixelSize);
 
+// The face of a label's lines: the font, and how far below the box's top the lines stand, for
+// scripts whose marks rise above the font's ascent.
+struct Fit {
+    QFont font;
+    int drop = 0;
+};
+
 // `font` at the largest pixel size, up to its own, at which each of `lines` stands whole in a
 // box of `box` pixels. Their digits count at the widest the font has in their script, so that
 // the lines of a few moments answer for every moment of the year.
-QFont fitted(const QFont& font, const QSize& box, const QStringList& lines,
-             QPaintDevice* device = nullptr);
+Fit fitted(const QFont& font, const QSize& box, const QStringList& lines,
+           QPaintDevice* device = nullptr);
 
 } // namespace FaceFont

@@ -260,8 +260,11 @@ void Form1::fitLabels() {
                                              static_cast<qsizetype>(weekday.size()));
         times << QString::fromStdString(sample.time);
     }
-    Label1->setFont(FaceFont::fitted(Label1->font(), Label1->size(), dates, Label1));
-    Label2->setFont(FaceFont::fitted(Label2->font(), Label2->size(), times, Label2));
+    for (const auto& [label, lines] : {std::pair{Label1, dates}, std::pair{Label2, times}}) {
+        const FaceFont::Fit fit = FaceFont::fitted(label->font(), label->size(), lines, label);
+        label->setFont(fit.font);
+        label->setContentsMargins(0, fit.drop, 0, 0);
+    }
 }
 
 void Form1::paintEvent(QPaintEvent*) {

@@ -26,7 +26,7 @@ std::unique_ptr<QTextLayout> lineOf(const QString& text, const QFont& font, QPai
     return layout;
 }
 
-Line lineFrom(const QTextLayout& layout) {
+Line lineFrom(const QTextLayout& layout, QPointF origin) {
     Line out;
     const QTextLine line = layout.lineAt(0);
     if (!line.isValid())
@@ -41,7 +41,7 @@ Line lineFrom(const QTextLayout& layout) {
         const QList<quint32> indexes = run.glyphIndexes();
         const QList<QPointF> positions = run.positions();
         for (qsizetype i = 0; i < indexes.size(); ++i)
-            out.glyphs.push_back({static_cast<int>(face), indexes[i], positions[i],
+            out.glyphs.push_back({static_cast<int>(face), indexes[i], positions[i] + origin,
                                   run.rawFont().boundingRect(indexes[i])});
     }
     return out;
@@ -77,11 +77,12 @@ QRectF Line::reach(std::size_t i) const {
     return glyphs[i].outline.translated(glyphs[i].position).adjusted(-1, -1, 1, 1);
 }
 
-GlyphLayout::GlyphLayout(const QFont& font, QPaintDevice* device)
-    : m_font(font), m_device(device) {}
+GlyphLayout::GlyphLayout(const QFont& font, QPaintDevice* device, QPointF origin)
+    : m_font(font), m_device(device), m_origin(origin) {}
 
-Line GlyphLayout::shape(const QString& text, const QFont& font, QPaintDevice* device) {
-    return lineFrom(*lineOf(text, font, device));
+Line GlyphLayout::shape(const QString& text, const QFont& font, QPaintDevice* device,
+                        QPointF origin) {
+    return lineFrom(*lineOf(text, font, device), origin);
 }
 
 // The line with its glyphs' faces numbered in the list every line of this layout shares, so
@@ -112,25 +113,25 @@ Line GlyphLayout::layOut(const QString& text) {
     if (++known->seen == 2)
         *known = learn(key);
     if (known->holds) {
-        if (known->seen == 2 &&
-            !sameGlyphs(fromTemplate(*known, text), inOurFaces(shape(text, m_font, m_device))))
+        if (known->seen == 2 && !sameGlyphs(fromTemplate(*known, text),
+                                            inOurFaces(shape(text, m_font, m_device, m_origin))))
             known->holds = false;
         else
             return fromTemplate(*known, text);
     }
-    return inOurFaces(shape(text, m_font, m_device));
+    return inOurFaces(shape(text, m_font, m_device, m_origin));
 }
 
 GlyphLayout::Template GlyphLayout::learn(const QString& zeroedText) {
     Template known;
     known.seen = 2;
     const auto layout = lineOf(zeroedText, m_font, m_device);
-    known.line = inOurFaces(lineFrom(*layout));
+    known.line = inOurFaces(lineFrom(*layout, m_origin));
     const QTextLine line = layout->lineAt(0);
     for (qsizetype c = 0; c < zeroedText.size(); ++c) {
         if (zeroedText[c].digitValue() < 0)
             continue;
-        const qreal x = line.cursorToX(static_cast<int>(c));
+        const qreal x = line.cursorToX(static_cast<int>(c)) + m_origin.x();
         Slot slot{known.line.glyphs.size(), c, {}, {}, {}};
         for (std::size_t g = 0; g < known.line.glyphs.size(); ++g) {
             const PlacedGlyph& glyph = known.line.glyphs[g];
@@ -160,8 +161,8 @@ GlyphLayout::Template GlyphLayout::learn(const QString& zeroedText) {
         QString uniform = zeroedText;
         for (const Slot& slot : known.digits)
             uniform[slot.character] = QChar(uniform[slot.character].unicode() + d);
-        known.holds =
-            sameGlyphs(fromTemplate(known, uniform), inOurFaces(shape(uniform, m_font, m_device)));
+        known.holds = sameGlyphs(fromTemplate(known, uniform),
+                                 inOurFaces(shape(uniform, m_font, m_device, m_origin)));
     }
     return known;
 }

@@ -47,14 +47,16 @@ struct Line {
 // kerning between digits) is shaped afresh each time.
 class GlyphLayout {
 public:
-    GlyphLayout(const QFont& font, QPaintDevice* device);
+    // Lines from `origin`, device-independent pixels from the box's top-left corner.
+    GlyphLayout(const QFont& font, QPaintDevice* device, QPointF origin = {});
 
     const QFont& font() const { return m_font; }
     // The faces are the same for every text of one template; a new template may add one.
     Line layOut(const QString& text);
 
-    // Qt's own layout of `text`, left to right.
-    static Line shape(const QString& text, const QFont& font, QPaintDevice* device);
+    // Qt's own layout of `text`, left to right, from `origin`.
+    static Line shape(const QString& text, const QFont& font, QPaintDevice* device,
+                      QPointF origin = {});
 
 private:
     struct Slot {
@@ -77,6 +79,7 @@ private:
 
     QFont m_font;
     QPaintDevice* m_device;
+    QPointF m_origin;
     QList<QRawFont> m_faces;
     QHash<QString, Template> m_templates;
 };

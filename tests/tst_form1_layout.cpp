@@ -238,7 +238,9 @@ void TestForm1Layout::faceFilledAtLoad() {
         QCOMPARE(label2(form).text(), lower);
     }
     for (const ClockLabel* label : {&label1(form), &label2(form)}) {
-        const QRectF ink = GlyphLayout::shape(label->text(), label->font(), nullptr).ink();
+        const QRectF ink = GlyphLayout::shape(label->text(), label->font(), nullptr,
+                                              label->contentsRect().topLeft())
+                               .ink();
         QVERIFY2(QRectF(QPointF(), QSizeF(label->size())).contains(ink),
                  qPrintable(QStringLiteral("%1 at %2 px: ink %3,%4 to %5,%6")
                                 .arg(label->text())
