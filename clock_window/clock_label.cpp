@@ -6,6 +6,7 @@
 #include <QGlyphRun>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 
 // Everything the pixels depend on besides the text, and what is learnt for it.
 struct ClockLabel::Look {
@@ -21,6 +22,7 @@ struct ClockLabel::Look {
     GlyphCompositor compositor;
     QImage picture; // the window's own painting under the box, device pixels
     QImage shown;   // the box as the digit window shows it
+    bool learning = false;
 };
 
 ClockLabel::ClockLabel(const QString& text, int leftTwips, int topTwips, int widthTwips,
@@ -131,6 +133,14 @@ void ClockLabel::showDigits() {
         m_native = m_digitWindow(window(), box, [this] { putAll(); });
     if (m_native)
         m_native->setVisible(true);
+    // Once the window shows, what the coming ticks need is learnt in one go.
+    if (m_native && !current.learning) {
+        current.learning = true;
+        QTimer::singleShot(0, this, [this] {
+            if (m_look)
+                m_look->compositor.learnAhead(m_line);
+        });
+    }
 }
 
 // The digit window lost its pixels: all of them again.

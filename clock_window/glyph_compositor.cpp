@@ -175,18 +175,26 @@ GlyphCompositor::Mask& GlyphCompositor::mask(const Line& line, const PlacedGlyph
         learnt.coverage = scratch.copy(inked).convertToFormat(QImage::Format_Alpha8);
         learnt.coverage.setDevicePixelRatio(1);
         learnt.offset = inked.topLeft() - penPixel;
+        const auto at = [](int v) { return static_cast<std::int16_t>(v); };
         for (int y = 0; y < learnt.coverage.height(); ++y) {
             const uchar* row = learnt.coverage.constScanLine(y);
             for (int x = 0; x < learnt.coverage.width(); ++x) {
-                const auto at = [](int v) { return static_cast<std::int16_t>(v); };
                 if (row[x] == 255 && x > 0 && row[x - 1] == 255)
                     learnt.full.back().right = at(x);
                 else if (row[x] == 255)
                     learnt.full.push_back({at(y), at(x), at(x)});
-                else if (row[x])
-                    learnt.partly.push_back({at(x), at(y), row[x]});
             }
         }
+        // Column by column, so that a blend of a few columns looks at just those.
+        for (int x = 0; x < learnt.coverage.width(); ++x) {
+            learnt.columns.push_back(learnt.partly.size());
+            for (int y = 0; y < learnt.coverage.height(); ++y) {
+                const uchar c = learnt.coverage.constScanLine(y)[x];
+                if (c && c != 255)
+                    learnt.partly.push_back({0, at(x), at(y), c});
+            }
+        }
+        learnt.columns.push_back(learnt.partly.size());
     }
     return *m_masks.insert(key, learnt);
 }
@@ -200,36 +208,37 @@ bool GlyphCompositor::blend(QImage& box, Mask& learnt, const FaceBlends& blends,
     const qsizetype stride = box.bytesPerLine() / 4;
     if (learnt.stride != stride) {
         learnt.stride = stride;
-        learnt.at.clear();
-        for (const Partly& p : learnt.partly)
-            learnt.at.push_back(p.y * stride + p.x);
+        for (Partly& p : learnt.partly)
+            p.at = static_cast<std::int32_t>(p.y * stride + p.x);
     }
-    // The rectangle in the mask's pixels; a mask wholly inside needs no look at each pixel.
+    // The rectangle in the mask's pixels.
     const int left = rect.left() - at.x(), right = rect.right() - at.x();
     const int top = rect.top() - at.y(), bottom = rect.bottom() - at.y();
-    const bool whole = left <= 0 && top <= 0 && right >= learnt.coverage.width() - 1 &&
-                       bottom >= learnt.coverage.height() - 1;
-    const auto inside = [&](const Partly& p) {
-        return whole || (p.x >= left && p.x <= right && p.y >= top && p.y <= bottom);
-    };
+    const std::size_t from =
+        learnt.columns[static_cast<std::size_t>(std::clamp(left, 0, learnt.coverage.width()))];
+    const std::size_t to =
+        learnt.columns[static_cast<std::size_t>(std::clamp(right + 1, 0, learnt.coverage.width()))];
     QRgb* const origin = reinterpret_cast<QRgb*>(box.bits()) + at.y() * stride + at.x();
     // Pixels are blended in place, each one kept until every one is known.
     m_blended.resize(learnt.partly.size());
-    for (std::size_t i = 0; i < learnt.partly.size(); ++i) {
-        if (!inside(learnt.partly[i]))
+    const auto rows = static_cast<unsigned>(bottom - top);
+    for (std::size_t i = from; i < to; ++i) {
+        const Partly& p = learnt.partly[i];
+        if (static_cast<unsigned>(p.y - top) > rows)
             continue;
-        QRgb& pixel = origin[learnt.at[i]];
-        const int a = learnt.partly[i].coverage << 8;
-        const unsigned r = red[a | qRed(pixel)], g = green[a | qGreen(pixel)],
-                       b = blue[a | qBlue(pixel)];
+        QRgb& pixel = origin[p.at];
+        const QRgb was = pixel;
+        const std::size_t a = std::size_t{p.coverage} << 8;
+        const unsigned r = red[a | ((was >> 16) & 0xff)], g = green[a | ((was >> 8) & 0xff)],
+                       b = blue[a | (was & 0xff)];
         if (!(r & g & b & kSeen)) {
-            while (i-- > 0) {
-                if (inside(learnt.partly[i]))
-                    origin[learnt.at[i]] = m_blended[i];
+            while (i-- > from) {
+                if (static_cast<unsigned>(learnt.partly[i].y - top) <= rows)
+                    origin[learnt.partly[i].at] = m_blended[i];
             }
             return false;
         }
-        m_blended[i] = pixel;
+        m_blended[i] = was;
         pixel = 0xff000000u | (r & 0xff) << 16 | (g & 0xff) << 8 | (b & 0xff);
     }
     for (const Run& run : learnt.full) {
@@ -243,18 +252,23 @@ bool GlyphCompositor::blend(QImage& box, Mask& learnt, const FaceBlends& blends,
     return true;
 }
 
-// Qt draws the glyph, and its pixels teach how coverage over each colour comes out. A pixel
-// that does not follow from its coverage and colour as learnt so far means Qt's text is not
-// ours to blend.
+// Qt draws the glyph, and its pixels teach how coverage over each colour comes out.
 void GlyphCompositor::drawAndLearn(QImage& box, const Line& line, std::size_t i, const Mask& learnt,
                                    const QPoint& at, const QRect& rect) {
     const QImage before = box.copy(rect);
     drawWithQt(box, line, rect, i);
-    const FaceBlends& blends = blendsOf(line.glyphs[i].face);
+    learnFrom(before, box, rect, learnt, at, blendsOf(line.glyphs[i].face));
+}
+
+// What `rect` of `now` holds after the glyph of `learnt`, its top-left pixel at `at`, was drawn
+// over `before` (the rectangle alone). A pixel that does not follow from its coverage and colour
+// as learnt so far means Qt's text is not ours to blend.
+void GlyphCompositor::learnFrom(const QImage& before, const QImage& now, const QRect& rect,
+                                const Mask& learnt, const QPoint& at, const FaceBlends& blends) {
     const QRect covered(at, learnt.coverage.size());
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
         const auto* was = reinterpret_cast<const QRgb*>(before.constScanLine(y - rect.top()));
-        const auto* now = reinterpret_cast<const QRgb*>(box.constScanLine(y)) + rect.left();
+        const auto* is = reinterpret_cast<const QRgb*>(now.constScanLine(y)) + rect.left();
         const bool rowCovered = y >= covered.top() && y <= covered.bottom();
         const uchar* coverage =
             rowCovered ? learnt.coverage.constScanLine(y - at.y()) - at.x() : nullptr;
@@ -264,18 +278,55 @@ void GlyphCompositor::drawAndLearn(QImage& box, const Line& line, std::size_t i,
                               ? coverage[column]
                               : 0;
             if (a == 0 || a == 255) {
-                if (now[x] != (a ? m_colour : was[x]))
+                if (is[x] != (a ? m_colour : was[x]))
                     m_qtDraws = true;
                 continue;
             }
             for (int c = 0; c < 3; ++c) {
                 std::uint16_t& known =
                     (*blends[c])[static_cast<std::size_t>(a << 8 | channel(was[x], c))];
-                const auto result = static_cast<std::uint16_t>(kSeen | channel(now[x], c));
+                const auto result = static_cast<std::uint16_t>(kSeen | channel(is[x], c));
                 if (known && known != result)
                     m_qtDraws = true;
                 known = result;
             }
+        }
+    }
+}
+
+// Qt draws a few of the line's glyphs of each font over every value of every channel, so that
+// the ticks to come find how their coverage blends already known, rather than asking Qt again
+// and again over the first hour.
+void GlyphCompositor::learnAhead(const Line& line) {
+    constexpr int kGlyphsAFace = 2;
+    std::vector<int> learnt(static_cast<std::size_t>(line.faces.size()), 0);
+    for (const PlacedGlyph& glyph : line.glyphs) {
+        int& ofFace = learnt[static_cast<std::size_t>(glyph.face)];
+        const Mask& coverage = mask(line, glyph);
+        if (m_qtDraws || ofFace == kGlyphsAFace || coverage.partly.empty())
+            continue;
+        ++ofFace;
+        const FaceBlends& blends = blendsOf(glyph.face);
+        auto [canvas, pen] = drawAlone(line.faces[glyph.face], glyph.index, glyph.position);
+        const QRect rect(pen + coverage.offset, coverage.coverage.size());
+        const QPointF shift = QPointF(pen - wholePixel(glyph.position * m_ratio)) / m_ratio;
+        canvas = canvas.convertToFormat(QImage::Format_RGB32);
+        for (int turn = 0; turn < 256 && !m_qtDraws; ++turn) {
+            // Each pixel takes each value of each channel once over the turns.
+            for (int y = rect.top(); y <= rect.bottom(); ++y) {
+                auto* row = reinterpret_cast<QRgb*>(canvas.scanLine(y));
+                for (int x = rect.left(); x <= rect.right(); ++x)
+                    row[x] = qRgb((turn + 37 * x + 101 * y) & 255, (turn + 59 * x + 13 * y) & 255,
+                                  (turn + 17 * x + 71 * y) & 255);
+            }
+            const QImage before = canvas.copy(rect);
+            {
+                QPainter painter(&canvas);
+                painter.setPen(QColor::fromRgb(m_colour));
+                painter.drawGlyphRun(
+                    QPointF(), runOf(line.faces[glyph.face], glyph.index, glyph.position + shift));
+            }
+            learnFrom(before, canvas, rect, coverage, rect.topLeft(), blends);
         }
     }
 }

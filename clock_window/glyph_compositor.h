@@ -31,6 +31,8 @@ public:
     void compose(QImage& box, const QImage& picture, const Line& line, const QRect& rect);
     // The device pixels glyph `i` of `line` may ink.
     QRect reach(const Line& line, std::size_t i) const;
+    // Learns now what the ticks of `line`'s fonts would otherwise learn from Qt one at a time.
+    void learnAhead(const Line& line);
     // Whether Qt draws every rectangle, having shown that its text is not ours to blend.
     bool qtDraws() const { return m_qtDraws; }
 
@@ -40,6 +42,7 @@ private:
         std::int16_t y, left, right; // fully covered, right included
     };
     struct Partly {
+        std::int32_t at; // the pixel's place in rows of the mask's `stride`
         std::int16_t x, y;
         std::uint8_t coverage;
     };
@@ -47,8 +50,9 @@ private:
         QImage coverage; // Alpha8, null where the glyph inks nothing
         QPoint offset;   // of its top-left pixel from the whole pixel its pen stands in
         std::vector<Run> full;
-        std::vector<Partly> partly;
-        std::vector<qsizetype> at; // each partly covered pixel's place in rows of `stride`
+        std::vector<Partly> partly;       // column by column
+        std::vector<std::size_t> columns; // where each column's start in `partly`, and the end
+        std::vector<qsizetype> at;        // each partly covered pixel's place in rows of `stride`
         qsizetype stride = 0;
         bool checked = false;
     };
@@ -66,6 +70,8 @@ private:
                const QRect& rect) const;
     void drawAndLearn(QImage& box, const Line& line, std::size_t i, const Mask& mask,
                       const QPoint& at, const QRect& rect);
+    void learnFrom(const QImage& before, const QImage& now, const QRect& rect, const Mask& mask,
+                   const QPoint& at, const FaceBlends& blends);
     void drawWithQt(QImage& box, const Line& line, const QRect& rect,
                     std::size_t only = kAll) const;
     static constexpr std::size_t kAll = ~std::size_t{0};
