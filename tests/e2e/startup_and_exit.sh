@@ -3,7 +3,10 @@
 # window manager, cycle after cycle, also partly off the screen and at twice the scale. Each
 # start shows the window once, at its place. Where the compositor's policy places windows
 # (sway, weston), the window shows at once wherever that is, and a save holds where it is.
+#   startup_and_exit.sh KORUVA [DESKTOP...]   (every desktop of desktops.txt unless named)
+set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+e2e_begin "$1"
 
 # Rounds a/b half up, as Qt rounds a position in device pixels to device-independent ones.
 half_up() { echo $(((2 * $1 + $2) >= 0 ? (2 * $1 + $2) / (2 * $2) : -((-(2 * $1 + $2) + 2 * $2 - 1) / (2 * $2)))); }
@@ -107,7 +110,7 @@ check_desktop() {
     stop_clock
 
     # At twice the scale the window is 568 x 568 pixels, and a saved place comes back.
-    if [ "$wm" = none ] || [ "$wm" = "${WINDOW_MANAGERS[1]:-}" ]; then
+    if has_trait scale-2; then
         export QT_SCALE_FACTOR=2
         local scaled
         scaled=$(new_program_folder)
@@ -136,5 +139,5 @@ check_desktop() {
     echo "ok: $wm"
 }
 
-on_every_desktop check_desktop
+on_every_desktop check_desktop "${@:2}"
 echo "PASS"
