@@ -31,7 +31,7 @@ keeps_new_frames_on_screen() { has_trait keeps-on-screen; }
 # Why desktop $1 cannot run here, with what to install; nothing when it can.
 desktop_missing() {
     local desktop=$1 program packages package missing=()
-    program=$(desktop_fact "$desktop" program)
+    program=$(desktop_fact "$desktop" program) || { echo "no desktop $desktop in $DESKTOPS_TABLE"; return; }
     packages=$(desktop_fact "$desktop" packages)
     if command -v dpkg-query >/dev/null; then
         for package in ${packages//,/ }; do
