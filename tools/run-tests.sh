@@ -98,7 +98,10 @@ for stage in "${stages[@]}"; do
     status=$?
     set -e
     case $status in
-    0) summary+=("$stage $((SECONDS - start)) s") ;;
+    0)
+        summary+=("$stage $((SECONDS - start)) s")
+        echo "== $stage passed in $((SECONDS - start)) s"
+        ;;
     77) summary+=("$stage skipped") ;;
     *) echo "== $stage FAILED after $((SECONDS - start)) s" >&2; exit 1 ;;
     esac
