@@ -28,6 +28,7 @@ if [ "${1:-}" = --inside ]; then
         /bin/bash -euo pipefail -c '
         /src/tools/install-deps.sh unit package >/build/install-deps.log 2>&1 ||
             { tail -n 30 /build/install-deps.log; exit 1; }
+        apt-get clean
         echo "== Debian $(cat /etc/debian_version), Qt $(dpkg-query -W -f="\${Version}" qt6-base-dev), $(g++ --version | head -n 1)"
         cmake -S /src -B /build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
             -DKORUVA_BENCH=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
