@@ -187,6 +187,8 @@ profile() { # name, command...
     DISPLAY=$XVFB_DISPLAY valgrind --tool=callgrind --instr-atstart=no \
         --callgrind-out-file="$WORK/idle.$name.cg" "$@" >/dev/null 2>&1 &
     local pid=$! server=$XVFB_PID
+    # Expanded now: the function's locals are gone by the time its subshell ends.
+    # shellcheck disable=SC2064
     trap "kill $pid $server 2>/dev/null || true" EXIT
     sleep 40
     half_second
