@@ -16,25 +16,23 @@ cmake --preset release >/dev/null
 cmake --build --preset release -j"$(nproc)" >/dev/null
 BIN=build-release/koruva
 BENCH=build-release/bench
+# The X servers and desktops of the end-to-end tests (new_xvfb, desktops.txt).
+source tests/e2e/lib.sh
 WORK=$(mktemp -d)
 pids=()
-cleanup() {
+end_bench() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     rm -rf "$WORK"
 }
-trap cleanup EXIT
+trap end_bench EXIT
 
-# Sets server_pid and server_display to a new Xvfb.
+# A new Xvfb, ended with the bench: sets XVFB_PID and XVFB_DISPLAY.
 start_server() {
-    local fifo="$WORK/displayfd.$BASHPID"
-    rm -f "$fifo" && mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
-    server_pid=$!
-    pids+=("$server_pid")
-    read -r server_display <"$fifo"
+    new_xvfb || { echo "Xvfb did not start" >&2; exit 1; }
+    pids+=("$XVFB_PID")
 }
 start_server
-export DISPLAY=":$server_display"
+export DISPLAY=$XVFB_DISPLAY
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 # median min max of the numbers on stdin
@@ -89,17 +87,18 @@ for _ in $(seq 5); do
     echo "$paint" >>"$WORK/start.big"
 done
 
-# A restart with a saved position under each desktop that can be started here, each on a
-# display of its own as the end-to-end tests start them (sway only as root): exec to the
-# first paint of the clock's own window. Not weston: its XWayland damages a new window
-# before the program draws, so the first Damage there says nothing of the program.
-DESKTOPS=${DESKTOPS:-none openbox icewm fluxbox metacity xfwm4 marco kwin_x11 mutter kwin_wayland mutter_wayland sway}
+# A restart with a saved position under each desktop of tests/e2e/desktops.txt that the bench
+# runs and that can be started here, each on a display of its own as the end-to-end tests start
+# them: exec to the first paint of the clock's own window (docs/bench.md says why not weston).
+DESKTOPS=${DESKTOPS:-$(desktops_for bench | xargs)}
 echo "restart under each desktop: $RUNS runs each" >&2
 for wm in $DESKTOPS; do
     results="$WORK/restart.$wm"
     : >"$results"
+    why=$(desktop_missing "$wm")
+    [ -z "$why" ] || { echo "$wm: not measured: $why" >&2; continue; }
     (
-        source tests/e2e/lib.sh "$BIN" # a WORK of its own, and its cleanup
+        e2e_work "$BIN" # a WORK of its own, and its cleanup
         start_display "$wm"
         dir=$(new_program_folder)
         crlf 3000 1500 >"$dir/setting.dat"
@@ -114,65 +113,59 @@ done
 echo "idle: ${IDLE_SECONDS} s of the three clocks, face lag over $LAG_TICKS ticks meanwhile" >&2
 # Each clock on an X server of its own, so the drawing each leaves to its server (xclock
 # draws its text in the server, we draw ours ourselves) can be counted too.
-start_server
-ours_server=$server_pid
+CLOCKS=(ours xclock conky)
+declare -A clock_pid server_pid
+start_idle_clock() { # name, command...
+    local name=$1
+    shift
+    start_server
+    server_pid[$name]=$XVFB_PID
+    DISPLAY=$XVFB_DISPLAY "$@" >/dev/null 2>&1 &
+    clock_pid[$name]=$!
+    pids+=("$!")
+}
 dir=$(new_folder)
-DISPLAY=":$server_display" "$dir/koruva" 2>/dev/null &
-ours=$!
-pids+=("$ours")
-start_server
-theirs_server=$server_pid
-DISPLAY=":$server_display" xclock -digital -update 1 &
-theirs=$!
-pids+=("$theirs")
-start_server
-conky_server=$server_pid
-DISPLAY=":$server_display" "${CONKY[@]}" >/dev/null 2>&1 &
-conky=$!
-pids+=("$conky")
+start_idle_clock ours "$dir/koruva"
+start_idle_clock xclock xclock -digital -update 1
+start_idle_clock conky "${CONKY[@]}"
 "$BENCH/bench_clock" lag "$LAG_TICKS" 2>/dev/null >"$WORK/lag" &
 lagpid=$!
 # Start-up is over, and so are the one-shot timers Qt arms at start-up (one fires about 28 s
 # in); only the ticking remains.
 sleep 35
-: >"$WORK/idle.ours" && : >"$WORK/idle.xclock" && : >"$WORK/idle.conky"
 window=$((IDLE_SECONDS / 4))
 # Each window starts and ends half way between two turns of the second, so both clocks' ticks
 # fall inside it the same number of times.
 half_second() { sleep "$(date +%N | awk '{n = $1 + 0; printf "%.3f", ((n < 5e8 ? 5e8 : 15e8) - n) / 1e9}')"; }
+per_second() { awk -v d="$1" -v w="$window" 'BEGIN {print d / w}'; }
+seconds_per_hour() { awk -v d="$1" -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}'; }
+declare -A cpu_before server_cpu_before wakeups_before server_wakeups_before
 for _ in 1 2 3 4; do
     half_second
-    a0=$(cpu_ns "$ours") b0=$(cpu_ns "$theirs") c0=$(cpu_ns "$ours_server") d0=$(cpu_ns "$theirs_server")
-    e0=$(wakeups "$ours") f0=$(wakeups "$theirs") g0=$(wakeups "$ours_server") h0=$(wakeups "$theirs_server")
-    k0=$(cpu_ns "$conky") l0=$(cpu_ns "$conky_server") n0=$(wakeups "$conky") o0=$(wakeups "$conky_server")
+    for clock in "${CLOCKS[@]}"; do
+        cpu_before[$clock]=$(cpu_ns "${clock_pid[$clock]}")
+        server_cpu_before[$clock]=$(cpu_ns "${server_pid[$clock]}")
+        wakeups_before[$clock]=$(wakeups "${clock_pid[$clock]}")
+        server_wakeups_before[$clock]=$(wakeups "${server_pid[$clock]}")
+    done
     sleep "$window"
-    a1=$(cpu_ns "$ours") b1=$(cpu_ns "$theirs") c1=$(cpu_ns "$ours_server") d1=$(cpu_ns "$theirs_server")
-    e1=$(wakeups "$ours") f1=$(wakeups "$theirs") g1=$(wakeups "$ours_server") h1=$(wakeups "$theirs_server")
-    k1=$(cpu_ns "$conky") l1=$(cpu_ns "$conky_server") n1=$(wakeups "$conky") o1=$(wakeups "$conky_server")
-    awk -v d=$((n1 - n0)) -v w="$window" 'BEGIN {print d / w}' >>"$WORK/wake.conky"
-    awk -v d=$((o1 - o0)) -v w="$window" 'BEGIN {print d / w}' >>"$WORK/wakex.conky"
-    awk -v d=$((k1 - k0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idle.conky"
-    awk -v d=$((k1 - k0 + l1 - l0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idlex.conky"
-    status_kb "$conky" VmRSS >>"$WORK/rss.conky"
-    awk '$1 == "Pss:" {print $2}' "/proc/$conky/smaps_rollup" >>"$WORK/pss.conky"
-    awk -v d=$((e1 - e0)) -v w="$window" 'BEGIN {print d / w}' >>"$WORK/wake.ours"
-    awk -v d=$((f1 - f0)) -v w="$window" 'BEGIN {print d / w}' >>"$WORK/wake.xclock"
-    awk -v d=$((g1 - g0)) -v w="$window" 'BEGIN {print d / w}' >>"$WORK/wakex.ours"
-    awk -v d=$((h1 - h0)) -v w="$window" 'BEGIN {print d / w}' >>"$WORK/wakex.xclock"
-    awk -v d=$((a1 - a0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idle.ours"
-    awk -v d=$((b1 - b0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idle.xclock"
-    awk -v d=$((a1 - a0 + c1 - c0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idlex.ours"
-    awk -v d=$((b1 - b0 + d1 - d0)) -v w="$window" 'BEGIN {print d / 1e9 / w * 3600}' >>"$WORK/idlex.xclock"
-    status_kb "$ours" VmRSS >>"$WORK/rss.ours"
-    status_kb "$theirs" VmRSS >>"$WORK/rss.xclock"
-    awk '$1 == "Pss:" {print $2}' "/proc/$ours/smaps_rollup" >>"$WORK/pss.ours"
-    awk '$1 == "Pss:" {print $2}' "/proc/$theirs/smaps_rollup" >>"$WORK/pss.xclock"
+    for clock in "${CLOCKS[@]}"; do
+        pid=${clock_pid[$clock]} server=${server_pid[$clock]}
+        cpu=$(($(cpu_ns "$pid") - cpu_before[$clock]))
+        server_cpu=$(($(cpu_ns "$server") - server_cpu_before[$clock]))
+        seconds_per_hour "$cpu" >>"$WORK/idle.$clock"
+        seconds_per_hour $((cpu + server_cpu)) >>"$WORK/idlex.$clock"
+        per_second $(($(wakeups "$pid") - wakeups_before[$clock])) >>"$WORK/wake.$clock"
+        per_second $(($(wakeups "$server") - server_wakeups_before[$clock])) >>"$WORK/wakex.$clock"
+        status_kb "$pid" VmRSS >>"$WORK/rss.$clock"
+        awk '$1 == "Pss:" {print $2}' "/proc/$pid/smaps_rollup" >>"$WORK/pss.$clock"
+    done
 done
-status_kb "$ours" VmHWM >"$WORK/hwm.ours"
-status_kb "$theirs" VmHWM >"$WORK/hwm.xclock"
-status_kb "$conky" VmHWM >"$WORK/hwm.conky"
+for clock in "${CLOCKS[@]}"; do
+    status_kb "${clock_pid[$clock]}" VmHWM >"$WORK/hwm.$clock"
+done
 wait "$lagpid" || true
-kill "$ours" "$theirs" "$conky" "$ours_server" "$theirs_server" "$conky_server"
+kill "${clock_pid[@]}" "${server_pid[@]}"
 
 echo "tick cost under callgrind" >&2
 irs() {
@@ -191,16 +184,18 @@ profile() { # name, command...
     local name=$1
     shift
     start_server
-    DISPLAY=":$server_display" valgrind --tool=callgrind --instr-atstart=no \
+    DISPLAY=$XVFB_DISPLAY valgrind --tool=callgrind --instr-atstart=no \
         --callgrind-out-file="$WORK/idle.$name.cg" "$@" >/dev/null 2>&1 &
-    local pid=$!
-    trap 'kill "$pid" "$server_pid" 2>/dev/null || true' EXIT
+    local pid=$! server=$XVFB_PID
+    # Expanded now: the function's locals are gone by the time its subshell ends.
+    # shellcheck disable=SC2064
+    trap "kill $pid $server 2>/dev/null || true" EXIT
     sleep 40
     half_second
     callgrind_control -i on "$pid" >/dev/null
     sleep "$PROFILE_SECONDS"
     callgrind_control -d "$pid" >/dev/null
-    kill "$pid" "$server_pid"
+    kill "$pid" "$server"
     wait "$pid" 2>/dev/null || true
     local dump
     dump=$(ls "$WORK/idle.$name.cg".* | tail -n 1)
@@ -229,10 +224,9 @@ until [ -n "$wid" ]; do wid=$(xdotool search --onlyvisible --name '^Velomire -KO
 for i in $(seq "$SWINGS"); do
     # A fresh point each time: Qt drops a motion to the very point it saw last.
     xdotool mousemove --window "$wid" $((100 + 2 * i)) 132 mousemove --window "$wid" $((101 + 2 * i)) 132
-    a0=$(cpu_ns "$ours")
+    cpu_before_swing=$(cpu_ns "$ours")
     sleep 8.04
-    a1=$(cpu_ns "$ours")
-    awk -v d=$((a1 - a0)) 'BEGIN {print d / 1e9 / 8.04 * 100}' >>"$WORK/swingcpu"
+    awk -v d=$(($(cpu_ns "$ours") - cpu_before_swing)) 'BEGIN {print d / 1e9 / 8.04 * 100}' >>"$WORK/swingcpu"
     xdotool mousemove 0 0
     sleep 0.5
 done

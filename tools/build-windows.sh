@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# build-windows.sh [KIT]
+# build-windows.sh [--make-kit] [KIT]
 # Cross-builds KORUVA!.exe and its test programs for Windows x86_64 on Debian, puts the Qt DLLs
 # and plugins beside the program, and writes build-windows/KORUVA!-VERSION-windows-x64.zip,
 # whose path it prints last.
 #
 # KIT is a Qt for Windows (MinGW-w64) kit: its tarball, or the folder it unpacks to. Without
-# one, the kit beside this repository (../shared/windows/) is used when it is there; else the
-# kit is made from Debian's own Qt source by tools/build-qt-mingw.sh (about 35 minutes).
+# one, KORUVA_QT_WINDOWS, then the kit beside this repository (../shared/windows/), then one an
+# earlier --make-kit made in build-windows/qt-build/ is used. Where none is found, --make-kit
+# makes one from Debian's own Qt source with tools/build-qt-mingw.sh (about 35 minutes on two
+# cores, once); without it the script says so in one line and ends with 77.
 # A tarball is unpacked once into build-windows/kit/ and used again while it is unchanged.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,15 +16,28 @@ root=$PWD
 out=$root/build-windows
 jobs=$(nproc)
 
+make_kit=
+[ "${1:-}" != --make-kit ] || { make_kit=yes; shift; }
+kit_source=${1:-${KORUVA_QT_WINDOWS:-}}
+if [ -z "$kit_source" ]; then
+    for candidate in ../shared/windows/qt6.4.2-mingw-w64-x86_64.tar.xz ../shared/windows/qt6-mingw \
+        "$out/qt-build/qt6-mingw"; do
+        [ -f "$candidate" ] || [ -f "$candidate/lib/cmake/Qt6/qt.toolchain.cmake" ] ||
+            [ -f "$candidate/qt6-mingw/lib/cmake/Qt6/qt.toolchain.cmake" ] || continue
+        kit_source=$(readlink -f "$candidate")
+        break
+    done
+fi
+if [ -z "$kit_source" ] && [ -z "$make_kit" ]; then
+    echo "Windows skipped: no Qt for Windows kit; put qt6.4.2-mingw-w64-x86_64.tar.xz in" \
+        "../shared/windows/ or name one in KORUVA_QT_WINDOWS, or let --make-kit make one from" \
+        "source (about 35 minutes, once)" >&2
+    exit 77
+fi
+
 tools/install-deps.sh windows
 
 mkdir -p "$out"
-kit_source=${1:-${KORUVA_QT_WINDOWS:-}}
-if [ -z "$kit_source" ]; then
-    for candidate in ../shared/windows/qt6.4.2-mingw-w64-x86_64.tar.xz ../shared/windows/qt6-mingw; do
-        [ -e "$candidate" ] && { kit_source=$(readlink -f "$candidate"); break; }
-    done
-fi
 if [ -z "$kit_source" ]; then
     echo "== no Qt for Windows given or found beside the repository: making one from source"
     tools/build-qt-mingw.sh "$out/qt-build"

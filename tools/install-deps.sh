@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages a task needs, only those missing:
-#   run | test | bench | windows | qt-source | package
-# This is the one list of the project's dependencies; each group says why it is needed.
+# Installs the Debian packages a task needs, only those missing, for one or more groups:
+#   run | unit | test | bench | windows | qt-source | package | debian13
+# This is the one list of the project's dependencies; each group says why it is needed. run,
+# unit and package are the same on Debian 12 and 13 (tools/test-debian13.sh installs them in
+# a Debian 13 tree); the others are Debian 12's.
 set -euo pipefail
 
 # Building the program. libxcb1-dev and pkg-config: the time's digits go to a window of their
@@ -14,18 +16,14 @@ build=(cmake make g++ pkg-config qt6-base-dev libxcb1-dev qt6-wayland)
 # The end-to-end tests: an X server without a screen and real mouse input (xvfb, xdotool);
 # reading window positions and frame extents (x11-utils); looking at the labels on screen
 # (imagemagick); mounting a full and a read-only disk, and running the clock as another user
-# (util-linux).
-e2e=(xvfb xdotool x11-utils imagemagick util-linux)
+# (util-linux); watching how a window is first shown, through the X server's RECORD extension
+# (python3-xlib).
+e2e=(xvfb xdotool x11-utils imagemagick util-linux python3-xlib)
 
-# The window managers the end-to-end tests run under, each framing windows its own way: the
-# small ones, then the big desktops' window managers and compositors, each with a session bus
-# of its own (dbus-daemon). marco aborts without its settings schema, kwin_x11 draws no frame
-# without its Breeze decoration, sway's XWayland admits root through xhost (x11-xserver-utils),
-# and python3-xlib runs the tests' watcher of how a window is first shown (the X server's
-# RECORD extension) and their misbehaving window managers.
-window_managers=(openbox icewm fluxbox metacity dbus-daemon xfwm4 marco mate-settings-daemon-common
-    kwin-x11 kwin-style-breeze kwin-wayland mutter sway weston xwayland x11-xserver-utils
-    python3-xlib)
+# The desktops the end-to-end tests run the clock under, each framing windows its own way: the
+# packages column of tests/e2e/desktops.txt, which says why each is needed.
+mapfile -t window_managers < <(awk '!/^#/ && NF {n = split($6, p, ","); for (i = 1; i <= n; i++) print p[i]}' \
+    "$(dirname "$0")/../tests/e2e/desktops.txt" | sort -u)
 
 # The clock-face tests under the C, en_US, de_DE and ja_JP locales.
 locales=(locales-all)
@@ -37,6 +35,10 @@ fuzz=(clang libclang-rt-14-dev)
 # Windows tests and program under Wine, on Xvfb for the end-to-end check.
 windows=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools xz-utils qt6-base-dev
     qt6-base-dev-tools wine wine64 fonts-wine fonts-dejavu-core xvfb xdotool util-linux)
+
+# The Debian 13 stage (tools/test-debian13.sh): its tree is made from Debian's archive by
+# debootstrap, and entered in a PID and mount namespace of its own (util-linux's unshare).
+debian13=(debootstrap util-linux)
 
 # Making the Windows Qt kit from Debian's own qt6-base source (tools/build-qt-mingw.sh).
 qt_source=(gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev perl python3
@@ -50,16 +52,21 @@ package=(dpkg-dev file desktop-file-utils appstream)
 # watching the X server for a window's first paint (libxcb-damage0-dev).
 bench=(xvfb xdotool x11-apps x11-utils valgrind libxcb-damage0-dev conky-std)
 
-case "${1:-run}" in
-run) packages=("${build[@]}") ;;
-test) packages=("${build[@]}" "${e2e[@]}" "${window_managers[@]}" "${locales[@]}" "${fuzz[@]}"
-    "${windows[@]}" "${package[@]}") ;;
-bench) packages=("${build[@]}" "${bench[@]}") ;;
-windows) packages=("${windows[@]}") ;;
-qt-source) packages=("${windows[@]}" "${qt_source[@]}") ;;
-package) packages=("${build[@]}" "${package[@]}") ;;
-*) echo "usage: $0 run|test|bench|windows|qt-source|package" >&2; exit 2 ;;
-esac
+packages=()
+for group in "${@:-run}"; do
+    case $group in
+    run) packages+=("${build[@]}") ;;
+    unit) packages+=("${build[@]}" "${locales[@]}") ;;
+    test) packages+=("${build[@]}" "${e2e[@]}" "${window_managers[@]}" "${locales[@]}" "${fuzz[@]}"
+        "${windows[@]}" "${package[@]}" "${debian13[@]}") ;;
+    bench) packages+=("${build[@]}" "${bench[@]}") ;;
+    windows) packages+=("${windows[@]}") ;;
+    qt-source) packages+=("${windows[@]}" "${qt_source[@]}") ;;
+    package) packages+=("${build[@]}" "${package[@]}") ;;
+    debian13) packages+=("${debian13[@]}") ;;
+    *) echo "usage: $0 [run|unit|test|bench|windows|qt-source|package|debian13]..." >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,52 +1,111 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test: the suite (widget tests on the
-# offscreen platform, end-to-end tests under an Xvfb of their own), the Windows program
-# cross-built with its tests run under Wine and its zip checked end to end under Wine, the
-# Debian package installed and run as an ordinary user (as root only, which CI is), the suite
-# built with AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for
-# FUZZ_SECONDS (60 unless set) from its committed corpus.
+# run-tests.sh [--make-kit] [STAGE...]
+# What CI runs (.ci/run): installs what is missing, then runs each stage and prints its time.
+#   suite     the unit and widget tests (offscreen), then the end-to-end tests: the real
+#             program under Xvfb and under every desktop of tests/e2e/desktops.txt
+#   debian13  the program built and its unit and widget tests run in a Debian 13 tree (Qt 6.8,
+#             GCC 14), and its package built and installed there (tools/test-debian13.sh)
+#   windows   the Windows program cross-built, its tests and its zip under Wine; needs a Qt for
+#             Windows kit (tools/build-windows.sh says where it looks): without one it is
+#             skipped, saying so, unless --make-kit makes one (about 35 minutes); in CI a
+#             missing kit fails
+#   package   the Debian package installed and run by an ordinary user (as root only, as CI is)
+#   asan      the unit, widget and bare-X end-to-end tests under AddressSanitizer and UBSan
+#   fuzz      each fuzz target for FUZZ_SECONDS (60 unless set) from its committed corpus
+# Naming stages runs only those. In CI (CI=true) a skipped stage or end-to-end desktop fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-deps.sh test
+make_kit=
+[ "${1:-}" != --make-kit ] || { make_kit=--make-kit; shift; }
+all=(suite debian13 windows package asan fuzz)
+stages=("${@:-${all[@]}}")
+for stage in "${stages[@]}"; do
+    [[ " ${all[*]} " == *" $stage "* ]] || { echo "usage: $0 [--make-kit] [${all[*]}]..." >&2; exit 2; }
+done
+ci=${CI:-}
 jobs=$(nproc)
 fuzz_seconds=${FUZZ_SECONDS:-60}
+started=$SECONDS
+tools/install-deps.sh test
+summary=("install $((SECONDS - started)) s")
 
-echo "== test suite"
-cmake --preset default -DBUILD_TESTING=ON >/dev/null
-cmake --build --preset default -j"$jobs"
-ctest --preset default -j"$jobs"
+suite() {
+    cmake --preset default >/dev/null
+    cmake --build --preset default -j"$jobs"
+    ctest --preset default -j"$jobs"
+    ctest --preset e2e
+}
 
-echo "== Windows: cross-build and zip, tests and end-to-end check under Wine"
-windows_start=$SECONDS
-log=$(mktemp)
-tools/build-windows.sh | tee "$log"
-zip=$(tail -n 1 "$log") && rm "$log"
-ctest --test-dir build-windows/tree -j"$jobs" --output-on-failure
-tests/e2e/wine_window.sh "$zip"
-echo "== Windows stage: $((SECONDS - windows_start)) s"
+debian13() {
+    tools/test-debian13.sh
+}
 
-echo "== Debian package: validated, installed as root, run as an ordinary user"
-if [ "$(id -u)" -eq 0 ]; then
+windows() {
+    local log status=0
+    log=$(mktemp)
+    tools/build-windows.sh $make_kit | tee "$log" || status=$?
+    local zip
+    zip=$(tail -n 1 "$log") && rm "$log"
+    if [ $status = 77 ]; then
+        [ "$ci" != true ] || { echo "CI builds and tests the Windows program: it needs the kit" >&2; return 1; }
+        return 77
+    fi
+    [ $status = 0 ] || return $status
+    ctest --test-dir build-windows/tree -j"$jobs" --output-on-failure
+    tests/e2e/wine_window.sh "$zip"
+}
+
+package() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Debian package skipped: it installs the package system-wide, so it runs as root (as CI does)"
+        [ "$ci" != true ] || return 1
+        return 77
+    fi
+    local deb
     deb=$(tools/make-package.sh | tail -n 1)
     tests/e2e/installed_package.sh "$deb"
-else
-    echo "skipped: it installs the package system-wide, so it runs as root (as CI does)"
-fi
+}
 
-echo "== test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake --preset asan >/dev/null
-cmake --build --preset asan -j"$jobs"
-ctest --preset asan -j"$jobs"
+asan() {
+    cmake --preset asan >/dev/null
+    cmake --build --preset asan -j"$jobs"
+    ctest --preset asan -j"$jobs"
+}
 
-echo "== fuzzing, ${fuzz_seconds} s per target"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j"$jobs"
-for target in line_reader position_number; do
-    scratch=$(mktemp -d)
-    build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$fuzz_seconds" -timeout=10 -max_len=65536 \
-        -print_final_stats=1 "$scratch" "tests/fuzz/corpus/$target" 2>"$scratch.log" ||
-        { tail -n 40 "$scratch.log"; echo "fuzz_$target failed" >&2; exit 1; }
-    grep -E '^stat::number_of_executed_units' "$scratch.log" | sed "s/^/fuzz_$target: /"
-    rm -rf "$scratch" "$scratch.log"
+fuzz() {
+    cmake --preset fuzz >/dev/null
+    cmake --build --preset fuzz -j"$jobs"
+    local target scratch
+    for target in line_reader position_number; do
+        scratch=$(mktemp -d)
+        build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$fuzz_seconds" -timeout=10 -max_len=65536 \
+            -print_final_stats=1 "$scratch" "tests/fuzz/corpus/$target" 2>"$scratch.log" ||
+            { tail -n 40 "$scratch.log"; echo "fuzz_$target failed" >&2; return 1; }
+        grep -E '^stat::number_of_executed_units' "$scratch.log" | sed "s/^/fuzz_$target: /"
+        rm -rf "$scratch" "$scratch.log"
+    done
+}
+
+for stage in "${stages[@]}"; do
+    echo "== $stage"
+    start=$SECONDS
+    # In a subshell of its own, out of any || list, so that its first failing command ends it.
+    set +e
+    (
+        set -e
+        "$stage"
+    )
+    status=$?
+    set -e
+    case $status in
+    0)
+        summary+=("$stage $((SECONDS - start)) s")
+        echo "== $stage passed in $((SECONDS - start)) s"
+        ;;
+    77) summary+=("$stage skipped") ;;
+    *) echo "== $stage FAILED after $((SECONDS - start)) s" >&2; exit 1 ;;
+    esac
 done
-echo "== all tests passed"
+echo "== times: $(printf '%s, ' "${summary[@]}")total $((SECONDS - started)) s"
+skipped=$(printf '%s\n' "${summary[@]}" | sed -n 's/ skipped$//p' | xargs)
+echo "== all tests passed${skipped:+ (skipped: $skipped)}"

@@ -3,11 +3,12 @@
 # Needs xvfb, xdotool and imagemagick.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-Xvfb :97 -screen 0 800x600x24 -nolisten tcp -noreset &
-xvfb=$!
+# The tests' own start-up of an X server (new_xvfb).
+source tests/e2e/lib/display.sh
+new_xvfb /dev/null 800x600 || { echo "Xvfb did not start" >&2; exit 1; }
+xvfb=$XVFB_PID clock=
 trap 'kill $xvfb $clock 2>/dev/null || true' EXIT
-export DISPLAY=:97
-until xdotool getdisplaygeometry >/dev/null 2>&1; do sleep 0.05; done
+export DISPLAY=$XVFB_DISPLAY
 folder=$(mktemp -d)
 cp build/koruva "$folder/"
 "$folder/koruva" &

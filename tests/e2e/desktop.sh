@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Runs one desktop for the end-to-end tests: an X server (Xvfb, or the XWayland of a Wayland
-# compositor) with its window manager, each with a session bus, a runtime folder and a home of
-# its own, and tells REPORT "DISPLAY XAUTHORITY" once X clients can connect; SIGTERM ends it.
-# lib.sh starts it as the first process of a PID namespace where it can, so that what the
-# desktop starts (services the bus activates, the compositor's helpers, the throw-away user's
-# processes) ends with it.
+# Runs one desktop of desktops.txt for the end-to-end tests: an X server (Xvfb, or the
+# XWayland of a Wayland compositor) with its window manager, each with a session bus, a runtime
+# folder and a home of its own, and tells REPORT "DISPLAY XAUTHORITY" once X clients can
+# connect; SIGTERM ends it. lib/display.sh starts it as the first process of a PID namespace
+# where it can, so that what the desktop starts (services the bus activates, the compositor's
+# helpers, the throw-away user's processes) ends with it.
 #   desktop.sh NAME REPORT FOLDER [USER]
-# USER: sway refuses to run as root; it runs as that user, made and removed by lib.sh.
+# USER: a desktop that refuses root (sway) runs as that user, made and removed by lib/display.sh.
 set -uo pipefail
 NAME=$1 REPORT=$2 FOLDER=$3 AS_USER=${4:-}
 HERE=$(dirname "$(realpath "$0")")
+source "$HERE/lib/display.sh"
 mkdir -p "$FOLDER/home" "$FOLDER/runtime"
 chmod 700 "$FOLDER/runtime"
 # The desktop's own settings and state, never the user's.
@@ -56,13 +57,10 @@ start_bus() {
     export DBUS_SESSION_BUS_ADDRESS
 }
 
-start_xvfb() {
-    local number
-    number=$(fifo displayfd)
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$number" 2>>"$FOLDER/x.log" &
-    XSERVER=$!
-    read -r -t 30 number <"$number" || { echo "Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$number"
+own_xvfb() {
+    new_xvfb "$FOLDER/x.log" || { echo "Xvfb did not start" >&2; exit 1; }
+    XSERVER=$XVFB_PID
+    export DISPLAY=$XVFB_DISPLAY
 }
 
 # A compositor starts its XWayland itself and the clients it launches learn where it is; one
@@ -91,10 +89,10 @@ await() {
 }
 
 XAUTH=-
-case "$NAME" in
-openbox | icewm | fluxbox | metacity | xfwm4 | marco | kwin_x11 | mutter)
+case "$(desktop_fact "$NAME" start):$NAME" in
+x11:*)
     start_bus
-    start_xvfb
+    own_xvfb
     options=()
     case "$NAME" in
     # Without a wallpaper tool fluxbox says so in a dialog that lies over the clock. In a new
@@ -105,10 +103,10 @@ openbox | icewm | fluxbox | metacity | xfwm4 | marco | kwin_x11 | mutter)
         ;;
     mutter) options=(--x11 --sm-disable) ;;
     esac
-    "$NAME" "${options[@]}" >>"$FOLDER/wm.log" 2>&1 &
+    "$(desktop_fact "$NAME" program)" "${options[@]}" >>"$FOLDER/wm.log" 2>&1 &
     MAIN=$!
     ;;
-kwin_wayland)
+wayland:kwin_wayland)
     start_bus
     told=$(fifo told)
     # The installed binary carries a file capability that a container may refuse to grant;
@@ -120,7 +118,7 @@ kwin_wayland)
     MAIN=$!
     read -r -t 60 DISPLAY XAUTH <>"$told" || { echo "no XWayland from kwin_wayland" >&2; exit 1; }
     ;;
-mutter_wayland)
+wayland:mutter_wayland)
     start_bus
     told=$(fifo told)
     # Its XWayland takes only clients with the cookie it writes under XDG_RUNTIME_DIR.
@@ -129,7 +127,7 @@ mutter_wayland)
     MAIN=$!
     read -r -t 60 DISPLAY XAUTH <>"$told" || { echo "no XWayland from mutter" >&2; exit 1; }
     ;;
-sway)
+wayland:sway)
     [ -n "$AS_USER" ] || { echo "sway needs a user to run as" >&2; exit 1; }
     told=$(fifo told)
     chown "$AS_USER" "$FOLDER/runtime" "$told"
@@ -146,7 +144,7 @@ EOF
     MAIN=$!
     read -r -t 60 DISPLAY XAUTH <>"$told" || { echo "no XWayland from sway" >&2; exit 1; }
     ;;
-weston)
+wayland:weston)
     # Its XWayland starts with the first X client; the log names the display before that.
     weston --backend=headless-backend.so --xwayland --socket="wayland-koruva" \
         --no-config --width=1280 --height=800 >>"$FOLDER/wm.log" 2>&1 &
@@ -154,8 +152,8 @@ weston)
     await "XWayland's display" grep -q 'xserver listening on display' "$FOLDER/wm.log"
     DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$FOLDER/wm.log")
     ;;
-odd-*)
-    start_xvfb
+odd:*)
+    own_xvfb
     /usr/bin/python3 "$HERE/odd_wm.py" "${NAME#odd-}" >>"$FOLDER/wm.log" 2>&1 &
     MAIN=$!
     ;;

@@ -5,7 +5,9 @@
 # a read-only program folder. Only when neither the program folder nor the per-user folder takes
 # the save is the user told (a message box, exit status 1), and the old setting.dat stays whole.
 # The disk cases mount small tmpfs file systems; where that is not allowed they are skipped (77).
+set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+e2e_begin "$1"
 MOUNTS=()
 unmount_all() {
     for m in "${MOUNTS[@]}"; do umount -l "$m" 2>/dev/null || true; done

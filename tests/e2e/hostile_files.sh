@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Hostile setting.dat files: the clock comes up every time, visible at a sane place, and
 # start-up never rewrites the file it found. Prints the slowest start.
+set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+e2e_begin "$1"
 start_xvfb
 
 # Each case writes its setting.dat into the folder $1 and names the position it expects

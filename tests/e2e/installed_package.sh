@@ -7,7 +7,9 @@
 # another user's file: it is read all the same and still wins.
 # Run as root (it installs and removes the package and a user): installed_package.sh DEB
 DEB=$(realpath "${1:?usage: $0 KORUVA_DEB}")
-source "$(dirname "$0")/lib.sh" /usr/bin/koruva
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+e2e_begin /usr/bin/koruva
 [ "$(id -u)" -eq 0 ] || fail "needs root: it installs the package system-wide"
 
 APP_ID=invalid.koruva.clock

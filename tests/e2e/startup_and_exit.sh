@@ -3,8 +3,11 @@
 # window manager, cycle after cycle, also partly off the screen and at twice the scale. Each
 # start shows the window once, at its place. Where the compositor's policy places windows
 # (sway, weston), the window shows at once wherever that is, and a save holds where it is. On a
-# Wayland session without XWayland the clock shows on native Wayland.
+# Wayland session without XWayland (with weston) the clock shows on native Wayland.
+#   startup_and_exit.sh KORUVA [DESKTOP...]   (every desktop of desktops.txt unless named)
+set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+e2e_begin "$1"
 
 # Rounds a/b half up, as Qt rounds a position in device pixels to device-independent ones.
 half_up() { echo $(((2 * $1 + $2) >= 0 ? (2 * $1 + $2) / (2 * $2) : -((-(2 * $1 + $2) + 2 * $2 - 1) / (2 * $2)))); }
@@ -108,7 +111,7 @@ check_desktop() {
     stop_clock
 
     # At twice the scale the window is 568 x 568 pixels, and a saved place comes back.
-    if [ "$wm" = none ] || [ "$wm" = "${WINDOW_MANAGERS[1]:-}" ]; then
+    if has_trait scale-2; then
         export QT_SCALE_FACTOR=2
         local scaled
         scaled=$(new_program_folder)
@@ -150,10 +153,9 @@ native_wayland() {
     # Its own process group, so that its helper clients end with it.
     XDG_RUNTIME_DIR="$runtime" setsid weston --backend=headless-backend.so \
         --socket=wayland-koruva --no-config --width=1280 --height=800 >"$WORK/weston.log" 2>&1 &
-    local weston=$!
+    # Ended with its helpers as a desktop is, should a check fail.
+    DESKTOP_LAUNCHER=$! DESKTOP_PID=
     wait_until "weston's socket" test -S "$runtime/wayland-koruva"
-    # Ended with the rest, should a check fail.
-    RUNNING+=("$weston")
     for stale in $(seq 150 199); do
         DISPLAY=":$stale" xdpyinfo >/dev/null 2>&1 || break
     done
@@ -171,13 +173,14 @@ native_wayland() {
     }
     wait_until "the clock drawn on native Wayland" drawn_on_wayland
     stop_clock
-    kill -- "-$weston" 2>/dev/null || true
-    end_process "$weston"
-    RUNNING=()
+    end_desktop
     [ "$(cat "$app/setting.dat")" = "$(crlf 1500 3000)" ] || fail "native Wayland changed setting.dat"
     echo "ok: native Wayland where DISPLAY names no server"
 }
 
-on_every_desktop check_desktop
-case " ${WINDOW_MANAGERS[*]} " in *" weston "*) native_wayland ;; esac
+check() {
+    check_desktop "$1"
+    [ "$1" != weston ] || native_wayland
+}
+on_every_desktop check "${@:2}"
 echo "PASS"

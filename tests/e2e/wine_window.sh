@@ -8,7 +8,9 @@
 # Without a window manager Wine draws no frame, but the Windows frame metrics still hold: the
 # window's Left/Top (what setting.dat keeps) lie above and left of the client area, which is
 # the X window seen here.
+set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+e2e_begin "$1"
 zip=$(readlink -f "$KORUVA_BIN")
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(dirname "$(readlink -f "$wine")")/wineserver

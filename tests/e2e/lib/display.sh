@@ -1,0 +1,198 @@
+# The displays of the end-to-end tests: an X server of our own, or a desktop of
+# tests/e2e/desktops.txt (a window manager, or a compositor with its XWayland) started and ended
+# for sure, and what the desktop in use does that the checks must know. Sourcing it defines
+# functions only; tests/e2e/desktop.sh and bench/run.sh source it too.
+
+DESKTOPS_TABLE=$(realpath "$(dirname "${BASH_SOURCE[0]}")/../desktops.txt")
+
+# desktop_fact DESKTOP COLUMN: one column of the desktop's row (start, runs, traits, program or
+# packages); fails for a desktop the table does not have.
+desktop_fact() {
+    local -A column=([start]=2 [runs]=3 [traits]=4 [program]=5 [packages]=6)
+    awk -v name="$1" -v i="${column[$2]:?no column $2}" \
+        '!/^#/ && $1 == name {print $i; found = 1} END {exit !found}' "$DESKTOPS_TABLE"
+}
+
+# The desktops that run $1 (a script's name, or bench), in the table's order.
+desktops_for() {
+    awk -v what="$1" '!/^#/ && NF {
+        n = split($3, runs, ",")
+        for (i = 1; i <= n; i++) if (runs[i] == what) print $1
+    }' "$DESKTOPS_TABLE"
+}
+
+# has_trait TRAIT [DESKTOP]: whether the desktop (WM unless named) has it.
+has_trait() { [[ ",$(desktop_fact "${2:-$WM}" traits)," == *",$1,"* ]]; }
+frames_windows() { has_trait frames; }
+places_windows_itself() { has_trait places-itself; }
+has_pointer() { ! has_trait no-pointer; }
+keeps_new_frames_on_screen() { has_trait keeps-on-screen; }
+
+# Why desktop $1 cannot run here, with what to install; nothing when it can.
+desktop_missing() {
+    local desktop=$1 program packages package missing=()
+    program=$(desktop_fact "$desktop" program) || { echo "no desktop $desktop in $DESKTOPS_TABLE"; return; }
+    packages=$(desktop_fact "$desktop" packages)
+    if command -v dpkg-query >/dev/null; then
+        for package in ${packages//,/ }; do
+            dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed' ||
+                missing+=("$package")
+        done
+    fi
+    if [ ${#missing[@]} -gt 0 ] || ! command -v "$program" >/dev/null; then
+        echo "not installed: ${missing[*]:-$program} (Debian: apt-get install ${packages//,/ };" \
+            "tools/install-deps.sh test installs every desktop)"
+    elif has_trait as-user "$desktop" && [ "$(id -u)" -ne 0 ]; then
+        echo "$desktop refuses root and runs as a user of its own, which only root can make"
+    fi
+}
+
+# Runs `CHECK DESKTOP` for each desktop named, or else for every desktop that runs this script,
+# one after another, each in a subshell with a work folder and a display of its own. A desktop
+# that cannot run here is skipped with what to install, and when none ran the script ends with
+# 77, ctest's skip; in CI (CI=true), which installs every desktop, a skip fails instead.
+on_every_desktop() {
+    local check=$1 script desktop why ran=0 failed=0
+    shift
+    script=$(basename "$0" .sh)
+    local desktops=("$@")
+    [ ${#desktops[@]} -gt 0 ] || mapfile -t desktops < <(desktops_for "$script")
+    for desktop in "${desktops[@]}"; do
+        WM=$desktop
+        desktop_fact "$desktop" runs >/dev/null || fail "no desktop $desktop in $DESKTOPS_TABLE"
+        [[ ",$(desktop_fact "$desktop" runs)," == *",$script,"* ]] ||
+            fail "$script does not run under $desktop ($DESKTOPS_TABLE)"
+        why=$(desktop_missing "$desktop")
+        if [ -n "$why" ]; then
+            [ "${CI:-}" != true ] || fail "$why; CI runs every desktop"
+            echo "SKIP: $desktop: $why"
+            continue
+        fi
+        (
+            CLOCK_PID= WATCH_PID= XVFB_PID= DESKTOP_LAUNCHER= DESKTOP_PID= DESKTOP_USER=
+            WORK="$WORK/$desktop"
+            mkdir -p "$WORK"
+            export XDG_CONFIG_HOME="$WORK/config"
+            trap cleanup EXIT
+            trap 'exit 143' TERM
+            "$check" "$desktop"
+        ) || failed=1
+        ran=$((ran + 1))
+    done
+    WM=none
+    [ $failed = 0 ] || exit 1
+    [ $ran -gt 0 ] || exit 77
+}
+
+# new_xvfb [LOG [SIZE]]: starts an Xvfb of its own, SIZE 1280x800 unless given, and sets
+# XVFB_PID and XVFB_DISPLAY; fails when none starts. The one start-up of a bare X server: the
+# tests', desktop.sh's, the bench's and the screenshot's.
+new_xvfb() {
+    local log=${1:-/dev/null} size=${2:-1280x800} fifo fd number= deadline=$((SECONDS + 30))
+    fifo=$(mktemp -u "${TMPDIR:-/tmp}/koruva-displayfd.XXXXXX")
+    mkfifo -m 600 "$fifo"
+    # Opened for reading and writing: a server that dies before it tells cannot block us.
+    exec {fd}<>"$fifo"
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fifo" 2>>"$log" &
+    XVFB_PID=$!
+    until read -r -t 0.2 number <&"$fd"; do
+        kill -0 "$XVFB_PID" 2>/dev/null && [ $SECONDS -lt $deadline ] || break
+    done
+    exec {fd}<&-
+    rm -f "$fifo"
+    [ -n "$number" ] || return 1
+    XVFB_DISPLAY=:$number
+}
+
+# A bare X server for this test, in DISPLAY.
+start_xvfb() {
+    new_xvfb "$WORK/xvfb.log" || fail "Xvfb did not start: $(tail -n 3 "$WORK/xvfb.log")"
+    export DISPLAY=$XVFB_DISPLAY
+    unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+}
+
+# A fresh X server of its own, under desktop $1 (none: a bare one).
+start_display() {
+    stop_display
+    WM=$1
+    if [ "$(desktop_fact "$WM" start)" = xvfb ]; then
+        start_xvfb
+    else
+        start_desktop
+    fi
+}
+
+stop_display() {
+    end_desktop
+    end_process "$XVFB_PID"
+    XVFB_PID=
+}
+
+# Ends a child for sure and reaps it: some window managers (fluxbox) ignore SIGTERM once their
+# display is gone, so the window manager goes first and a stubborn one gets SIGKILL.
+end_process() {
+    local pid=$1
+    [ -n "$pid" ] || return 0
+    kill "$pid" 2>/dev/null || true
+    local deadline=$((SECONDS + 5))
+    while kill -0 "$pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
+# A desktop of its own (tests/e2e/desktop.sh): where root may, as the first process of a PID
+# namespace, so that whatever the desktop starts ends with it and is reaped.
+start_desktop() {
+    if has_trait as-user; then
+        [ "$(id -u)" -eq 0 ] || fail "$WM refuses root and only root can make a user to run it"
+        DESKTOP_USER=koruva-$WM-$$-$BASHPID
+        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin \
+            "$DESKTOP_USER" || fail "cannot make the user $WM runs as"
+        # It reads its configuration from our work folder.
+        mkdir -p "$WORK/desktop"
+        chmod o+x "$E2E_TOP" "$WORK" "$WORK/desktop"
+    fi
+    local report="$WORK/desktop.report"
+    rm -f "$report"
+    mkfifo "$report"
+    # The namespace has a /proc of its own: compositors look their clients up there.
+    local launch=(setsid) namespace=
+    if [ "$(id -u)" -eq 0 ] && unshare --pid --fork --kill-child --mount-proc true 2>/dev/null; then
+        launch=(unshare --pid --fork --kill-child --mount-proc) namespace=yes
+    fi
+    "${launch[@]}" "$E2E_DIR/desktop.sh" "$WM" "$report" "$WORK/desktop" $DESKTOP_USER \
+        2>>"$WORK/desktop.log" &
+    DESKTOP_LAUNCHER=$!
+    local xauthority
+    # Opened for writing too, so that a desktop that dies before it tells cannot block the read.
+    read -r -t 90 DISPLAY xauthority <>"$report" ||
+        fail "$WM did not start: $(tail -n 5 "$WORK/desktop.log" "$WORK/desktop/wm.log" 2>&1)"
+    DESKTOP_PID=$DESKTOP_LAUNCHER
+    [ -z "$namespace" ] ||
+        DESKTOP_PID=$(awk '{print $1}' "/proc/$DESKTOP_LAUNCHER/task/$DESKTOP_LAUNCHER/children")
+    export DISPLAY
+    unset WAYLAND_DISPLAY QT_QPA_PLATFORM XAUTHORITY
+    [ "$xauthority" = - ] || export XAUTHORITY="$xauthority"
+}
+
+# The desktop ends what it started; the namespace (or, without one, the process group) takes
+# whatever would not end.
+end_desktop() {
+    if [ -n "${DESKTOP_LAUNCHER:-}" ]; then
+        [ -z "$DESKTOP_PID" ] || kill "$DESKTOP_PID" 2>/dev/null || true
+        local deadline=$((SECONDS + 10))
+        while kill -0 "$DESKTOP_LAUNCHER" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
+        [ -z "$DESKTOP_PID" ] || kill -KILL "$DESKTOP_PID" 2>/dev/null || true
+        kill -KILL -- "-$DESKTOP_LAUNCHER" 2>/dev/null || true
+        kill -KILL "$DESKTOP_LAUNCHER" 2>/dev/null || true
+        wait "$DESKTOP_LAUNCHER" 2>/dev/null || true
+        DESKTOP_LAUNCHER= DESKTOP_PID=
+    fi
+    if [ -n "${DESKTOP_USER:-}" ]; then
+        # Nothing of the user's may outlive it; a namespace has taken everything already.
+        local pid
+        for pid in $(ps -u "$DESKTOP_USER" -o pid= 2>/dev/null); do kill -KILL "$pid" 2>/dev/null || true; done
+        userdel "$DESKTOP_USER" 2>/dev/null || true
+        DESKTOP_USER=
+    fi
+}
