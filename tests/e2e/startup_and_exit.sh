@@ -149,6 +149,8 @@ native_wayland() {
         return 0
     fi
     local runtime="$WORK/wayland-runtime" stale
+    # weston with its XWayland ends first: this one runs without.
+    stop_display
     mkdir -m 700 "$runtime"
     # Its own process group, so that its helper clients end with it.
     XDG_RUNTIME_DIR="$runtime" setsid weston --backend=headless-backend.so \
