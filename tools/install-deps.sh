@@ -10,8 +10,9 @@ set -euo pipefail
 # own over Qt's X11 connection (platform/native_digits_xcb.cpp); Qt already runs on libxcb, so
 # nothing new is loaded at run time.
 # qt6-wayland: Qt's Wayland platform, which the clock falls back to where a Wayland session has
-# no working XWayland; loaded at run time, not linked.
-build=(cmake make g++ pkg-config qt6-base-dev libxcb1-dev qt6-wayland)
+# no working XWayland; loaded at run time, not linked. libicu-dev: each region's own date and
+# time patterns (CLDR, clock_face/regional_clock_unix.cpp) from the ICU Qt Core already loads.
+build=(cmake make g++ pkg-config qt6-base-dev libxcb1-dev qt6-wayland libicu-dev)
 
 # The end-to-end tests: an X server without a screen and real mouse input (xvfb, xdotool);
 # reading window positions and frame extents (x11-utils); looking at the labels on screen
@@ -25,8 +26,11 @@ e2e=(xvfb xdotool x11-utils imagemagick util-linux python3-xlib)
 mapfile -t window_managers < <(awk '!/^#/ && NF {n = split($6, p, ","); for (i = 1; i <= n; i++) print p[i]}' \
     "$(dirname "$0")/../tests/e2e/desktops.txt" | sort -u)
 
-# The clock-face tests under the C, en_US, de_DE and ja_JP locales.
-locales=(locales-all)
+# The clock-face tests under the locales of the regions they name, and with the fonts the
+# desktops bring for their scripts, which the tests see through a fontconfig of their own
+# (tests/fonts.conf.in): Noto for Arabic, Devanagari, Myanmar, Tibetan and the others, Noto CJK,
+# DejaVu for a face of tabular digits.
+locales=(locales-all fonts-noto-core fonts-noto-cjk fonts-dejavu-core)
 
 # The libFuzzer targets.
 fuzz=(clang libclang-rt-14-dev)
