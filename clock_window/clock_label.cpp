@@ -138,7 +138,7 @@ void ClockLabel::showDigits() {
         current.learning = true;
         QTimer::singleShot(0, this, [this] {
             if (m_look)
-                m_look->compositor.learnAhead(m_line);
+                m_look->compositor.learnAhead(m_line, m_look->layout.digitGlyphs(m_text));
         });
     }
 }

@@ -296,39 +296,63 @@ void GlyphCompositor::learnFrom(const QImage& before, const QImage& now, const Q
 
 // Qt draws a few of the line's glyphs of each font over every value of every channel, so that
 // the ticks to come find how their coverage blends already known, rather than asking Qt again
-// and again over the first hour.
-void GlyphCompositor::learnAhead(const Line& line) {
+// and again over the first hour; and every glyph the line's digits may turn into, at every
+// place within a pixel, has its coverage learnt and checked against Qt once.
+void GlyphCompositor::learnAhead(const Line& line, const std::vector<PlacedGlyph>& digits) {
     constexpr int kGlyphsAFace = 2;
     std::vector<int> learnt(static_cast<std::size_t>(line.faces.size()), 0);
     for (const PlacedGlyph& glyph : line.glyphs) {
         int& ofFace = learnt[static_cast<std::size_t>(glyph.face)];
-        const Mask& coverage = mask(line, glyph);
-        if (m_qtDraws || ofFace == kGlyphsAFace || coverage.partly.empty())
-            continue;
-        ++ofFace;
-        const FaceBlends& blends = blendsOf(glyph.face);
-        auto [canvas, pen] = drawAlone(line.faces[glyph.face], glyph.index, glyph.position);
-        const QRect rect(pen + coverage.offset, coverage.coverage.size());
-        const QPointF shift = QPointF(pen - wholePixel(glyph.position * m_ratio)) / m_ratio;
-        canvas = canvas.convertToFormat(QImage::Format_RGB32);
-        for (int turn = 0; turn < 256 && !m_qtDraws; ++turn) {
-            // Each pixel takes each value of each channel once over the turns.
-            for (int y = rect.top(); y <= rect.bottom(); ++y) {
-                auto* row = reinterpret_cast<QRgb*>(canvas.scanLine(y));
-                for (int x = rect.left(); x <= rect.right(); ++x)
-                    row[x] = qRgb((turn + 37 * x + 101 * y) & 255, (turn + 59 * x + 13 * y) & 255,
-                                  (turn + 17 * x + 71 * y) & 255);
-            }
-            const QImage before = canvas.copy(rect);
-            {
-                QPainter painter(&canvas);
-                painter.setPen(QColor::fromRgb(m_colour));
-                painter.drawGlyphRun(
-                    QPointF(), runOf(line.faces[glyph.face], glyph.index, glyph.position + shift));
-            }
-            learnFrom(before, canvas, rect, coverage, rect.topLeft(), blends);
+        Mask& coverage = mask(line, glyph);
+        if (ofFace < kGlyphsAFace && !coverage.partly.empty()) {
+            ++ofFace;
+            learnOver(line, glyph, coverage, 256);
         }
     }
+    for (const PlacedGlyph& digit : digits) {
+        std::vector<bool> placed;
+        for (int step = 0; step < 256 && !m_qtDraws; ++step) {
+            PlacedGlyph at = digit;
+            at.position.setX(step / 64.0);
+            const auto place =
+                static_cast<std::size_t>(placeOf(line, digit.face, step / 64.0 * m_ratio));
+            if (place < placed.size() && placed[place])
+                continue;
+            placed.resize(std::max(placed.size(), place + 1));
+            placed[place] = true;
+            Mask& coverage = mask(line, at);
+            if (!coverage.checked && !coverage.partly.empty())
+                learnOver(line, at, coverage, 1);
+        }
+    }
+}
+
+// Qt draws the glyph over `turns` backgrounds on which each pixel takes each value of each
+// channel in turn, and its pixels teach, and check, how its coverage blends.
+void GlyphCompositor::learnOver(const Line& line, const PlacedGlyph& glyph, Mask& coverage,
+                                int turns) {
+    const FaceBlends& blends = blendsOf(glyph.face);
+    auto [canvas, pen] = drawAlone(line.faces[glyph.face], glyph.index, glyph.position);
+    const QRect rect(pen + coverage.offset, coverage.coverage.size());
+    const QPointF shift = QPointF(pen - wholePixel(glyph.position * m_ratio)) / m_ratio;
+    canvas = canvas.convertToFormat(QImage::Format_RGB32);
+    for (int turn = 0; turn < turns && !m_qtDraws; ++turn) {
+        for (int y = rect.top(); y <= rect.bottom(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(canvas.scanLine(y));
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                row[x] = qRgb((turn + 37 * x + 101 * y) & 255, (turn + 59 * x + 13 * y) & 255,
+                              (turn + 17 * x + 71 * y) & 255);
+        }
+        const QImage before = canvas.copy(rect);
+        {
+            QPainter painter(&canvas);
+            painter.setPen(QColor::fromRgb(m_colour));
+            painter.drawGlyphRun(
+                QPointF(), runOf(line.faces[glyph.face], glyph.index, glyph.position + shift));
+        }
+        learnFrom(before, canvas, rect, coverage, rect.topLeft(), blends);
+    }
+    coverage.checked = true;
 }
 
 // Every glyph that inks `rect`, or only glyph `only`, drawn by Qt's raster engine.

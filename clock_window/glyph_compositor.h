@@ -31,8 +31,9 @@ public:
     void compose(QImage& box, const QImage& picture, const Line& line, const QRect& rect);
     // The device pixels glyph `i` of `line` may ink.
     QRect reach(const Line& line, std::size_t i) const;
-    // Learns now what the ticks of `line`'s fonts would otherwise learn from Qt one at a time.
-    void learnAhead(const Line& line);
+    // Learns now what the ticks of `line`'s fonts, and of the glyphs its digits may turn into,
+    // would otherwise learn from Qt one at a time.
+    void learnAhead(const Line& line, const std::vector<PlacedGlyph>& digits);
     // Whether Qt draws every rectangle, having shown that its text is not ours to blend.
     bool qtDraws() const { return m_qtDraws; }
 
@@ -70,6 +71,7 @@ private:
                const QRect& rect) const;
     void drawAndLearn(QImage& box, const Line& line, std::size_t i, const Mask& mask,
                       const QPoint& at, const QRect& rect);
+    void learnOver(const Line& line, const PlacedGlyph& glyph, Mask& mask, int turns);
     void learnFrom(const QImage& before, const QImage& now, const QRect& rect, const Mask& mask,
                    const QPoint& at, const FaceBlends& blends);
     void drawWithQt(QImage& box, const Line& line, const QRect& rect,
