@@ -110,10 +110,11 @@ for wm in $DESKTOPS; do
     ) >"$results.log" 2>&1 || echo "$wm: not measured: $(tail -n 1 "$results.log")" >&2
 done
 
-echo "idle: ${IDLE_SECONDS} s of the three clocks, face lag over $LAG_TICKS ticks meanwhile" >&2
+echo "idle: ${IDLE_SECONDS} s of the clocks, face lag over $LAG_TICKS ticks meanwhile" >&2
 # Each clock on an X server of its own, so the drawing each leaves to its server (xclock
 # draws its text in the server, we draw ours ourselves) can be counted too.
-CLOCKS=(ours xclock conky)
+# ours_ja: ours with Japanese regional settings, beside the C locale's.
+CLOCKS=(ours ours_ja xclock conky)
 declare -A clock_pid server_pid
 start_idle_clock() { # name, command...
     local name=$1
@@ -126,6 +127,7 @@ start_idle_clock() { # name, command...
 }
 dir=$(new_folder)
 start_idle_clock ours "$dir/koruva"
+start_idle_clock ours_ja env LC_ALL=ja_JP.UTF-8 "$dir/koruva"
 start_idle_clock xclock xclock -digital -update 1
 start_idle_clock conky "${CONKY[@]}"
 "$BENCH/bench_clock" lag "$LAG_TICKS" 2>/dev/null >"$WORK/lag" &
@@ -168,13 +170,17 @@ wait "$lagpid" || true
 kill "${clock_pid[@]}" "${server_pid[@]}"
 
 echo "tick cost under callgrind" >&2
-irs() {
-    valgrind --tool=callgrind --callgrind-out-file="$WORK/cg.out" "$BENCH/bench_clock" ticks "$1" >/dev/null 2>&1
+irs() { # mode, ticks
+    valgrind --tool=callgrind --callgrind-out-file="$WORK/cg.out" "$BENCH/bench_clock" "$1" "$2" >/dev/null 2>&1
     awk '/^(summary|totals):/ {print $2; exit}' "$WORK/cg.out"
 }
-ir100=$(irs 100)
-ir600=$(irs 600)
-echo $(((ir600 - ir100) / 500)) >"$WORK/tick"
+# Qt painting the time, and the time composited for the digit window as on X11 (what is learnt
+# once, in the first ticks, left out).
+for mode in ticks digit-ticks; do
+    ir100=$(irs $mode 100)
+    ir600=$(irs $mode 600)
+    echo $(((ir600 - ir100) / 500)) >"$WORK/tick.$mode"
+done
 
 # The whole process under callgrind on an Xvfb of its own, counting only whole idle seconds
 # once start-up and its one-shot timers are over: instructions per tick, and how many
@@ -206,6 +212,8 @@ profile() { # name, command...
 dir=$(new_folder)
 profile ours "$dir/koruva" &
 profiled=($!)
+profile ours_ja env LC_ALL=ja_JP.UTF-8 "$dir/koruva" &
+profiled+=($!)
 profile xclock xclock -digital -update 1 &
 profiled+=($!)
 profile conky "${CONKY[@]}" &
@@ -267,16 +275,20 @@ row "$WORK/start.big" "" "" "(reported)" '-' "start-up beside a 48 MB setting.da
 for wm in $DESKTOPS; do
     [ ! -s "$WORK/restart.$wm" ] || row "$WORK/restart.$wm" "" "" "(reported)" '-' "restart with a saved position under $wm, exec to first paint, ms"
 done
-row "$WORK/idle.ours" "$WORK/idle.xclock" "$WORK/idle.conky" "below xclock and conky" 'm < x && m < c' "idle CPU, s per hour"
+row "$WORK/idle.ours" "$WORK/idle.xclock" "$WORK/idle.conky" "at or below xclock, below conky" 'm <= x && m < c' "idle CPU, s per hour"
+row "$WORK/idle.ours_ja" "$WORK/idle.xclock" "$WORK/idle.conky" "at or below xclock, below conky" 'm <= x && m < c' "idle CPU in ja_JP, s per hour"
 row "$WORK/idlex.ours" "$WORK/idlex.xclock" "$WORK/idlex.conky" "(reported)" '-' "idle CPU with the X server's share, s per hour"
 row "$WORK/wake.ours" "$WORK/wake.xclock" "$WORK/wake.conky" "one a second, no more than xclock" 'm <= x' "idle wake-ups per second, all threads"
 row "$WORK/wakex.ours" "$WORK/wakex.xclock" "$WORK/wakex.conky" "(reported)" '-' "idle wake-ups per second of the X server"
 row "$WORK/rss.ours" "$WORK/rss.xclock" "$WORK/rss.conky" "under 30 MB" 'm < 30720' "resident memory VmRSS, kB"
+row "$WORK/rss.ours_ja" "$WORK/rss.xclock" "$WORK/rss.conky" "under 30 MB" 'm < 30720' "resident memory VmRSS in ja_JP, kB"
 row "$WORK/pss.ours" "$WORK/pss.xclock" "$WORK/pss.conky" "(reported: shared library pages counted by share)" '-' "proportional memory Pss, kB"
 row "$WORK/hwm.ours" "$WORK/hwm.xclock" "$WORK/hwm.conky" "under 30 MB" 'm < 30720' "peak resident memory VmHWM, kB"
 row "$WORK/ir.ours" "$WORK/ir.xclock" "$WORK/ir.conky" "(reported)" '-' "instructions per idle second, whole process (callgrind)"
+row "$WORK/ir.ours_ja" "$WORK/ir.xclock" "$WORK/ir.conky" "(reported)" '-' "the same in ja_JP"
 row "$WORK/fn.ours" "$WORK/fn.xclock" "$WORK/fn.conky" "(reported)" '-' "functions the idle ticks touch (callgrind)"
-row "$WORK/tick" "" "" "(reported)" '-' "instructions per face refresh, offscreen platform, in-process (callgrind)"
+row "$WORK/tick.ticks" "" "" "(reported)" '-' "instructions per face refresh painted by Qt, offscreen, in-process (callgrind)"
+row "$WORK/tick.digit-ticks" "" "" "(reported)" '-' "instructions per face refresh composited for the digit window, in-process (callgrind)"
 sort -g "$WORK/lag" | awk '{v[NR] = $1} END {printf "%s\n%s\n", v[int(NR * 0.5 + 0.5)], v[int(NR * 0.99 + 0.5)]}' >"$WORK/lag.p"
 printf '| face lag after the turn of the second, ms | p50 %s, p99 %s, max %s over %d ticks | - | - | - | - | p99 under 20 ms | %s |\n' \
     "$(sed -n 1p "$WORK/lag.p")" "$(sed -n 2p "$WORK/lag.p")" "$(sort -g "$WORK/lag" | tail -n 1)" "$(wc -l <"$WORK/lag")" \
