@@ -2,9 +2,11 @@
 
 #include <unicode/udat.h>
 #include <unicode/udatpg.h>
+#include <unicode/ufieldpositer.h>
 #include <unicode/ures.h>
 #include <unicode/ustring.h>
 
+#include <array>
 #include <cstdlib>
 #include <cwchar>
 #include <locale.h>
@@ -116,6 +118,25 @@ std::string formatted(UDateFormat* format, UDate when) {
     return U_SUCCESS(status) ? utf8(text, length) : std::string();
 }
 
+// The text of `when`, cut where its seconds stand: before them, the seconds, after them. No
+// seconds: all of it before.
+std::array<std::string, 3> aroundSeconds(UDateFormat* format, UDate when) {
+    UChar text[128];
+    UErrorCode status = U_ZERO_ERROR;
+    UFieldPositionIterator* fields = ufieldpositer_open(&status);
+    const int32_t length = udat_formatForFields(
+        format, when, text, static_cast<int32_t>(std::size(text)), fields, &status);
+    int32_t begin = length, end = length, field = 0, from = 0, to = 0;
+    while (U_SUCCESS(status) && (field = ufieldpositer_next(fields, &from, &to)) >= 0) {
+        if (field == UDAT_SECOND_FIELD && begin == length)
+            begin = from, end = to;
+    }
+    ufieldpositer_close(fields);
+    if (U_FAILURE(status))
+        return {};
+    return {utf8(text, begin), utf8(text + begin, end - begin), utf8(text + end, length - end)};
+}
+
 // Wide output is the locale's text whatever its own encoding (UTF-8, Latin-1, EUC-JP ...),
 // and UTF-8 from there is plain arithmetic.
 std::string utf8(std::wstring_view text) {
@@ -160,9 +181,13 @@ struct RegionalClock::Locale {
     bool requested = true;
     UDateFormat* date = nullptr;
     UDateFormat* time = nullptr;
-    // The date changes once a day; the clock asks for it every second.
+    // The date changes once a day and the time but its seconds once a minute; the clock asks
+    // for them every second. ICU's seconds are the same two digits in every minute.
     long day = -1;
     std::string dateText;
+    long minute = -1;
+    std::array<std::string, 3> timeText; // before the seconds, the seconds, after them
+    std::array<std::string, 60> seconds;
     ~Locale() {
         udat_close(date);
         udat_close(time);
@@ -218,8 +243,22 @@ RegionalClock::FaceTexts RegionalClock::formatLocal(const std::tm& local) const 
         m_locale->dateText = m_locale->date ? formatted(m_locale->date, wall)
                                             : formatted(L"%x", local, m_locale->handle);
     }
-    return {m_locale->dateText,
-            m_locale->time ? formatted(m_locale->time, wall)
-                           : formatted(L"%X", local, m_locale->handle),
-            local.tm_wday};
+    if (!m_locale->time)
+        return {m_locale->dateText, formatted(L"%X", local, m_locale->handle), local.tm_wday};
+    const long minute = day * 1440 + local.tm_hour * 60 + local.tm_min;
+    if (minute != m_locale->minute || local.tm_sec >= 60) {
+        m_locale->minute = local.tm_sec < 60 ? minute : -1;
+        m_locale->timeText = aroundSeconds(m_locale->time, wall);
+        if (local.tm_sec < 60)
+            m_locale->seconds[static_cast<std::size_t>(local.tm_sec)] = m_locale->timeText[1];
+    } else if (!m_locale->timeText[1].empty()) {
+        std::string& second = m_locale->seconds[static_cast<std::size_t>(local.tm_sec)];
+        if (second.empty())
+            second = aroundSeconds(m_locale->time, wall)[1];
+        m_locale->timeText[1] = second;
+    } else {
+        m_locale->timeText = aroundSeconds(m_locale->time, wall);
+    }
+    const auto& [before, secondsText, after] = m_locale->timeText;
+    return {m_locale->dateText, before + secondsText + after, local.tm_wday};
 }

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <cstring>
 
@@ -294,36 +295,51 @@ void GlyphCompositor::learnFrom(const QImage& before, const QImage& now, const Q
     }
 }
 
-// Qt draws a few of the line's glyphs of each font over every value of every channel, so that
-// the ticks to come find how their coverage blends already known, rather than asking Qt again
-// and again over the first hour; and every glyph the line's digits may turn into, at every
-// place within a pixel, has its coverage learnt and checked against Qt once.
+// Every glyph of the line, and every glyph its digits may turn into, at every place within a
+// pixel, has its coverage learnt and checked against Qt once; and Qt draws enough of them over
+// every value of every channel that the ticks to come find how each coverage blends already
+// known, rather than asking Qt again and again over the first hours.
 void GlyphCompositor::learnAhead(const Line& line, const std::vector<PlacedGlyph>& digits) {
-    constexpr int kGlyphsAFace = 2;
-    std::vector<int> learnt(static_cast<std::size_t>(line.faces.size()), 0);
-    for (const PlacedGlyph& glyph : line.glyphs) {
-        int& ofFace = learnt[static_cast<std::size_t>(glyph.face)];
-        Mask& coverage = mask(line, glyph);
-        if (ofFace < kGlyphsAFace && !coverage.partly.empty()) {
-            ++ofFace;
-            learnOver(line, glyph, coverage, 256);
-        }
-    }
+    std::vector<PlacedGlyph> glyphs = line.glyphs;
     for (const PlacedGlyph& digit : digits) {
         std::vector<bool> placed;
-        for (int step = 0; step < 256 && !m_qtDraws; ++step) {
-            PlacedGlyph at = digit;
-            at.position.setX(step / 64.0);
+        for (int step = 0; step < 256; ++step) {
             const auto place =
                 static_cast<std::size_t>(placeOf(line, digit.face, step / 64.0 * m_ratio));
             if (place < placed.size() && placed[place])
                 continue;
             placed.resize(std::max(placed.size(), place + 1));
             placed[place] = true;
-            Mask& coverage = mask(line, at);
-            if (!coverage.checked && !coverage.partly.empty())
-                learnOver(line, at, coverage, 1);
+            glyphs.push_back(digit);
+            glyphs.back().position.setX(step / 64.0);
         }
+    }
+    // Each time the glyph whose coverages the blends of its font know least of, while one adds
+    // a few.
+    constexpr std::size_t kWorthDrawing = 8;
+    std::vector<std::bitset<256>> known(static_cast<std::size_t>(line.faces.size()));
+    while (!m_qtDraws) {
+        std::size_t most = 0;
+        const PlacedGlyph* best = nullptr;
+        for (const PlacedGlyph& glyph : glyphs) {
+            std::bitset<256> adds;
+            for (const Partly& p : mask(line, glyph).partly)
+                adds.set(p.coverage);
+            adds &= ~known[static_cast<std::size_t>(glyph.face)];
+            if (adds.count() > most)
+                most = adds.count(), best = &glyph;
+        }
+        if (most < kWorthDrawing)
+            break;
+        Mask& coverage = mask(line, *best);
+        for (const Partly& p : coverage.partly)
+            known[static_cast<std::size_t>(best->face)].set(p.coverage);
+        learnOver(line, *best, coverage, 256);
+    }
+    for (const PlacedGlyph& glyph : glyphs) {
+        Mask& coverage = mask(line, glyph);
+        if (!m_qtDraws && !coverage.checked && !coverage.partly.empty())
+            learnOver(line, glyph, coverage, 1);
     }
 }
 

@@ -138,6 +138,8 @@ void TestRegionalClock::face() {
     RegionalClock clock(locale.toStdString());
     if (!clock.hasRequestedLocale())
         QSKIP("locale not installed here (Debian: locales-all)");
+    // A second before first, as the clock reads them: the same minute's texts may be kept.
+    clock.format(system_clock::time_point(milliseconds(when) - seconds(1)));
     const auto face = clock.format(system_clock::time_point(milliseconds(when)));
     QCOMPARE(text(face.date), date);
     QCOMPARE(text(face.time), time);
