@@ -222,25 +222,29 @@ bool GlyphCompositor::blend(QImage& box, Mask& learnt, const FaceBlends& blends,
     QRgb* const origin = reinterpret_cast<QRgb*>(box.bits()) + at.y() * stride + at.x();
     // Pixels are blended in place, each one kept until every one is known.
     m_blended.resize(learnt.partly.size());
+    QRgb* const kept = m_blended.data();
+    const Partly* const partly = learnt.partly.data();
+    const std::uint16_t* const reds = red.data();
+    const std::uint16_t* const greens = green.data();
+    const std::uint16_t* const blues = blue.data();
     const auto rows = static_cast<unsigned>(bottom - top);
     for (std::size_t i = from; i < to; ++i) {
-        const Partly& p = learnt.partly[i];
-        if (static_cast<unsigned>(p.y - top) > rows)
+        if (static_cast<unsigned>(partly[i].y - top) > rows)
             continue;
-        QRgb& pixel = origin[p.at];
-        const QRgb was = pixel;
-        const std::size_t a = std::size_t{p.coverage} << 8;
-        const unsigned r = red[a | ((was >> 16) & 0xff)], g = green[a | ((was >> 8) & 0xff)],
-                       b = blue[a | (was & 0xff)];
+        QRgb* const pixel = origin + partly[i].at;
+        const QRgb was = *pixel;
+        const std::size_t a = std::size_t{partly[i].coverage} << 8;
+        const unsigned r = reds[a | ((was >> 16) & 0xff)], g = greens[a | ((was >> 8) & 0xff)],
+                       b = blues[a | (was & 0xff)];
         if (!(r & g & b & kSeen)) {
             while (i-- > from) {
-                if (static_cast<unsigned>(learnt.partly[i].y - top) <= rows)
-                    origin[learnt.partly[i].at] = m_blended[i];
+                if (static_cast<unsigned>(partly[i].y - top) <= rows)
+                    origin[partly[i].at] = kept[i];
             }
             return false;
         }
-        m_blended[i] = was;
-        pixel = 0xff000000u | (r & 0xff) << 16 | (g & 0xff) << 8 | (b & 0xff);
+        kept[i] = was;
+        *pixel = 0xff000000u | (r & 0xff) << 16 | (g & 0xff) << 8 | (b & 0xff);
     }
     for (const Run& run : learnt.full) {
         const int from = std::max<int>(run.left, left);
