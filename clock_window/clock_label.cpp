@@ -6,23 +6,20 @@
 #include <QGlyphRun>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QTimer>
 
 // Everything the pixels depend on besides the text, and what is learnt for it.
 struct ClockLabel::Look {
     Look(const QFont& font, QRgb colour, qreal ratio, QPoint origin, QWidget* device)
-        : font(font), colour(colour), ratio(ratio), origin(origin), layout(font, device, origin),
-          compositor(colour, ratio) {}
+        : font(font), colour(colour), ratio(ratio), origin(origin), layout(font, device, origin) {}
 
     QFont font;
     QRgb colour;
     qreal ratio;
     QPoint origin; // of the text: the contents' top-left corner
     GlyphLayout layout;
-    GlyphCompositor compositor;
-    QImage picture; // the window's own painting under the box, device pixels
-    QImage shown;   // the box as the digit window shows it
-    bool learning = false;
+    QImage picture;             // the window's own painting under the box, device pixels
+    QImage shown;               // the box as the digit window shows it
+    bool noDigitWindow = false; // the platform gave none
 };
 
 ClockLabel::ClockLabel(const QString& text, int leftTwips, int topTwips, int widthTwips,
@@ -78,7 +75,7 @@ void ClockLabel::setText(const QString& text) {
         const QRect pixels =
             QRectF(area.topLeft() * current.ratio, area.size() * current.ratio).toAlignedRect() &
             current.shown.rect();
-        current.compositor.compose(current.shown, current.picture, m_line, pixels);
+        GlyphCompositor::compose(current.shown, current.picture, m_line, current.colour, pixels);
         m_native->put(current.shown.copy(pixels), pixels.topLeft());
     } else {
         update(area.toAlignedRect());
@@ -119,28 +116,22 @@ QRect ClockLabel::deviceBox() const {
 // The box composited whole from the window's painting under it, and the digit window over it.
 void ClockLabel::showDigits() {
     Look& current = look();
-    const QRect box = deviceBox();
+    if (!m_native && !current.noDigitWindow)
+        m_native = m_digitWindow(window(), deviceBox(), [this] { putAll(); });
+    current.noDigitWindow = !m_native;
+    if (!m_native)
+        return;
     if (current.picture.isNull()) {
-        current.picture = QImage(box.size(), QImage::Format_RGB32);
+        current.picture = QImage(deviceBox().size(), QImage::Format_RGB32);
         current.picture.setDevicePixelRatio(current.ratio);
         current.picture.fill(Qt::white);
         window()->render(&current.picture, QPoint(), QRegion(geometry()),
                          QWidget::DrawWindowBackground);
         current.shown = current.picture;
     }
-    current.compositor.compose(current.shown, current.picture, m_line, current.shown.rect());
-    if (!m_native)
-        m_native = m_digitWindow(window(), box, [this] { putAll(); });
-    if (m_native)
-        m_native->setVisible(true);
-    // Once the window shows, what the coming ticks need is learnt in one go.
-    if (m_native && !current.learning) {
-        current.learning = true;
-        QTimer::singleShot(0, this, [this] {
-            if (m_look)
-                m_look->compositor.learnAhead(m_line, m_look->layout.digitGlyphs(m_text));
-        });
-    }
+    GlyphCompositor::compose(current.shown, current.picture, m_line, current.colour,
+                             current.shown.rect());
+    m_native->setVisible(true);
 }
 
 // The digit window lost its pixels: all of them again.
@@ -149,19 +140,23 @@ void ClockLabel::putAll() {
         m_native->put(m_look->shown, QPoint());
 }
 
-void ClockLabel::paintEvent(QPaintEvent*) {
+void ClockLabel::paintEvent(QPaintEvent* event) {
     const Look& current = look();
     QPainter painter(this);
     painter.setPen(QColor::fromRgb(current.colour));
-    for (const PlacedGlyph& glyph : m_line.glyphs) {
-        QGlyphRun run;
+    QGlyphRun run;
+    for (std::size_t i = 0; i < m_line.glyphs.size(); ++i) {
+        // A tick repaints one or two digits' rectangle: the others are not drawn at all.
+        if (!m_line.reach(i).intersects(event->rect()))
+            continue;
+        const PlacedGlyph& glyph = m_line.glyphs[i];
         run.setRawFont(m_line.faces[glyph.face]);
         run.setGlyphIndexes({glyph.index});
         run.setPositions({glyph.position});
         painter.drawGlyphRun(QPointF(), run);
     }
     // The digit window is made outside a paint, right after the first one at home.
-    if (m_digitWindow && !m_native && atHome() && !m_showQueued) {
+    if (m_digitWindow && !m_native && !current.noDigitWindow && atHome() && !m_showQueued) {
         m_showQueued = true;
         QMetaObject::invokeMethod(
             this,

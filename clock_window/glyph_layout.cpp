@@ -186,25 +186,3 @@ Line GlyphLayout::fromTemplate(const Template& known, const QString& text) const
     }
     return line;
 }
-
-std::vector<PlacedGlyph> GlyphLayout::digitGlyphs(const QString& text) {
-    const QString key = zeroed(text);
-    Template& known = m_templates[key];
-    if (known.seen < 2)
-        known = learn(key);
-    std::vector<PlacedGlyph> glyphs;
-    for (const Slot& slot : known.digits) {
-        for (int d = 0; d < 10; ++d) {
-            PlacedGlyph glyph = known.line.glyphs[slot.glyph];
-            glyph.index = slot.index[d];
-            glyph.outline = slot.outline[d];
-            const bool seen =
-                std::any_of(glyphs.begin(), glyphs.end(), [&](const PlacedGlyph& other) {
-                    return other.face == glyph.face && other.index == glyph.index;
-                });
-            if (!seen)
-                glyphs.push_back(glyph);
-        }
-    }
-    return glyphs;
-}

@@ -54,9 +54,6 @@ public:
     // The faces are the same for every text of one template; a new template may add one.
     Line layOut(const QString& text);
 
-    // The glyphs the digits of `text` may turn into, its template learnt now.
-    std::vector<PlacedGlyph> digitGlyphs(const QString& text);
-
     // Qt's own layout of `text`, left to right, from `origin`.
     static Line shape(const QString& text, const QFont& font, QPaintDevice* device,
                       QPointF origin = {});
