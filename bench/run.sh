@@ -190,7 +190,8 @@ profile() { # name, command...
     local name=$1
     shift
     start_server
-    DISPLAY=$XVFB_DISPLAY valgrind --tool=callgrind --instr-atstart=no \
+    # Children traced: ours_ja is started through env.
+    DISPLAY=$XVFB_DISPLAY valgrind --tool=callgrind --instr-atstart=no --trace-children=yes \
         --callgrind-out-file="$WORK/idle.$name.cg" "$@" >/dev/null 2>&1 &
     local pid=$! server=$XVFB_PID
     # Expanded now: the function's locals are gone by the time its subshell ends.
@@ -250,6 +251,7 @@ peer() {
     RATIO=$(awk -v a="$1" -v b="$P" 'BEGIN {if (b > 0) printf "%.2f", a / b; else print "-"}')
 }
 row() { # ours file, xclock file or "", conky file or "", goal text, goal test on the median (awk expr with m, x, c; "-" for none), figure
+    [ -s "$1" ] || { printf '| %s | not measured | | | | | %s | - |\n' "$6" "$4"; return 0; }
     local m lo hi
     read -r m lo hi < <(stats <"$1")
     peer "$m" "$2"

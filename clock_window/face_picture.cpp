@@ -116,10 +116,18 @@ bool wheel(double dx, double dy, double scale, Rgb& out) {
         return false;
     if (d > 33 && d < 83) {
         constexpr int kPetals = 12;
+        // The petals' centres at the picture's size, worked out once.
+        static const auto centres = [] {
+            std::array<std::array<double, 2>, kPetals> at{};
+            for (int i = 0; i < kPetals; ++i) {
+                const double a = 2 * kPi * i / kPetals;
+                at[static_cast<std::size_t>(i)] = {std::cos(a) * 58, std::sin(a) * 58};
+            }
+            return at;
+        }();
         for (int i = 0; i < kPetals; ++i) {
-            const double a = 2 * kPi * i / kPetals;
-            const double px = std::cos(a) * 58 * scale, py = std::sin(a) * 58 * scale;
-            if (std::hypot(dx - px, dy - py) <= 24 * scale) {
+            const auto& [x, y] = centres[static_cast<std::size_t>(i)];
+            if (std::hypot(dx - x * scale, dy - y * scale) <= 24 * scale) {
                 out = hue(static_cast<double>(i) / kPetals);
                 return true;
             }
@@ -150,8 +158,10 @@ std::vector<Rgb> draw(double scale, int width, int height) {
             const int designColumn = static_cast<int>(std::floor(u));
             Rgb c = floorDiv(designColumn + designRow, 6) % 7 == 0 ? stripe : shade;
             Rgb petal;
-            // Pale enough that the dark blue text stays readable over it.
-            if (wheel(x - 142.0, y - 140.0, 1.0, petal))
+            // Pale enough that the dark blue text stays readable over it. Nothing of the wheel
+            // lies beyond its rim.
+            if (std::fabs(x - 142.0) <= 93 && std::fabs(y - 140.0) <= 93 &&
+                wheel(x - 142.0, y - 140.0, 1.0, petal))
                 c = mix(petal, white, 0.55);
             if (lettering(designColumn, designRow))
                 c = blue;
