@@ -3,7 +3,6 @@
 #include "twips.h"
 
 #include <QEvent>
-#include <QGlyphRun>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -144,17 +143,8 @@ void ClockLabel::paintEvent(QPaintEvent* event) {
     const Look& current = look();
     QPainter painter(this);
     painter.setPen(QColor::fromRgb(current.colour));
-    QGlyphRun run;
-    for (std::size_t i = 0; i < m_line.glyphs.size(); ++i) {
-        // A tick repaints one or two digits' rectangle: the others are not drawn at all.
-        if (!m_line.reach(i).intersects(event->rect()))
-            continue;
-        const PlacedGlyph& glyph = m_line.glyphs[i];
-        run.setRawFont(m_line.faces[glyph.face]);
-        run.setGlyphIndexes({glyph.index});
-        run.setPositions({glyph.position});
-        painter.drawGlyphRun(QPointF(), run);
-    }
+    // A tick repaints one or two digits' rectangle: the other glyphs are not drawn at all.
+    GlyphCompositor::draw(painter, m_line, event->rect());
     // The digit window is made outside a paint, right after the first one at home.
     if (m_digitWindow && !m_native && !current.noDigitWindow && atHome() && !m_showQueued) {
         m_showQueued = true;

@@ -22,12 +22,17 @@ void compose(QImage& box, const QImage& picture, const Line& line, QRgb colour, 
     for (int y = area.top(); y <= area.bottom(); ++y)
         std::memcpy(box.scanLine(y) + from, picture.constScanLine(y) + from, rowBytes);
     const qreal ratio = box.devicePixelRatio();
+    const QRectF clip(QPointF(area.topLeft()) / ratio, QSizeF(area.size()) / ratio);
     QPainter painter(&box);
-    painter.setClipRect(QRectF(QPointF(area.topLeft()) / ratio, QSizeF(area.size()) / ratio));
+    painter.setClipRect(clip);
     painter.setPen(QColor::fromRgb(colour));
+    draw(painter, line, clip);
+}
+
+void draw(QPainter& painter, const Line& line, const QRectF& area) {
     QGlyphRun run;
     for (std::size_t i = 0; i < line.glyphs.size(); ++i) {
-        if (!reach(line, i, ratio).intersects(area))
+        if (!line.reach(i).intersects(area))
             continue;
         const PlacedGlyph& glyph = line.glyphs[i];
         run.setRawFont(line.faces[glyph.face]);

@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QRgb>
 
+class QPainter;
+
 // The time's pixels for the digit window: the picture under the label's box, kept, and over it
 // the glyphs of a line, drawn a rectangle at a time by Qt's raster engine, in order and at their
 // places, so that they are the pixels a full paint of the window gives.
@@ -15,6 +17,9 @@ namespace GlyphCompositor {
 // again: the same rectangle of `picture`, and over it, in `colour`, every glyph of `line` that
 // may ink it.
 void compose(QImage& box, const QImage& picture, const Line& line, QRgb colour, const QRect& rect);
+
+// Every glyph of `line` that may ink `area` (device-independent pixels), drawn by `painter`.
+void draw(QPainter& painter, const Line& line, const QRectF& area);
 
 // The device pixels glyph `i` of `line` may ink at `pixelRatio`.
 QRect reach(const Line& line, std::size_t i, qreal pixelRatio);

@@ -114,11 +114,13 @@ Line GlyphLayout::layOut(const QString& text) {
     if (++known->seen == 2)
         *known = learn(key);
     if (known->holds) {
-        if (known->seen == 2 && !sameGlyphs(fromTemplate(*known, text),
-                                            inOurFaces(shape(text, m_font, m_device, m_origin))))
-            known->holds = false;
-        else
-            return fromTemplate(*known, text);
+        Line line = fromTemplate(*known, text);
+        // The template's first real text is checked against Qt's own layout too.
+        if (known->seen != 2)
+            return line;
+        Line shaped = inOurFaces(shape(text, m_font, m_device, m_origin));
+        known->holds = sameGlyphs(line, shaped);
+        return known->holds ? line : shaped;
     }
     return inOurFaces(shape(text, m_font, m_device, m_origin));
 }
