@@ -58,7 +58,7 @@ start_bus() {
 }
 
 own_xvfb() {
-    new_xvfb "$FOLDER/x.log" || { echo "Xvfb did not start" >&2; exit 1; }
+    new_xvfb "$FOLDER/x.log" || { echo "Xvfb did not start: $(tail -n 5 "$FOLDER/x.log")" >&2; exit 1; }
     XSERVER=$XVFB_PID
     export DISPLAY=$XVFB_DISPLAY
 }

@@ -15,7 +15,9 @@ fail() {
 wait_until() {
     local what=$1
     shift
-    local deadline=$((SECONDS + 20))
+    # Only a bound on what never comes: on two cores running four desktops and a build, a
+    # window can take its time.
+    local deadline=$((SECONDS + 60))
     until "$@"; do
         [ $SECONDS -lt $deadline ] || fail "timed out waiting for: $what${CX:+ (the client area last at $CX,$CY)}"
         sleep 0.02

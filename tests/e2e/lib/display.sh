@@ -88,15 +88,25 @@ on_every_desktop() {
 # XVFB_PID and XVFB_DISPLAY; fails when none starts. The one start-up of a bare X server: the
 # tests', desktop.sh's, the bench's and the screenshot's.
 new_xvfb() {
-    local log=${1:-/dev/null} size=${2:-1280x800} fifo fd number= deadline=$((SECONDS + 30))
+    local log=${1:-/dev/null} size=${2:-1280x800} fifo fd number= attempt deadline
     fifo=$(mktemp -u "${TMPDIR:-/tmp}/koruva-displayfd.XXXXXX")
     mkfifo -m 600 "$fifo"
     # Opened for reading and writing: a server that dies before it tells cannot block us.
     exec {fd}<>"$fifo"
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fifo" 2>>"$log" &
-    XVFB_PID=$!
-    until read -r -t 0.2 number <&"$fd"; do
-        kill -0 "$XVFB_PID" 2>/dev/null && [ $SECONDS -lt $deadline ] || break
+    # A server that ends before it tells its display (on a loaded machine, another one started
+    # at the same instant may have taken the display it chose) is started again, twice at most.
+    for attempt in 1 2 3; do
+        deadline=$((SECONDS + 30))
+        Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fifo" 2>>"$log" &
+        XVFB_PID=$!
+        until read -r -t 0.2 number <&"$fd"; do
+            kill -0 "$XVFB_PID" 2>/dev/null && [ $SECONDS -lt $deadline ] || break
+        done
+        [ -z "$number" ] || break
+        # Nothing of a server that did not tell is left behind.
+        kill -KILL "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        echo "Xvfb, attempt $attempt, told no display" >>"$log"
     done
     exec {fd}<&-
     rm -f "$fifo"
