@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <sys/resource.h>
+#include <vector>
 
 using namespace std::chrono;
 
@@ -50,11 +51,18 @@ public:
             std::memcpy(m_pixels.scanLine(at.y() + y) + at.x() * 4, pixels.constScanLine(y),
                         static_cast<std::size_t>(pixels.width()) * 4);
     }
+    Kept keep(const QImage& pixels) override {
+        m_kept.push_back(pixels);
+        return static_cast<Kept>(m_kept.size() - 1);
+    }
+    void showKept(Kept kept, const QPoint& at) override { put(m_kept[kept], at); }
+    void drop(Kept) override {}
     void setVisible(bool visible) override { m_visible = visible; }
     bool isVisible() const override { return m_visible; }
 
 private:
     QImage m_pixels;
+    std::vector<QImage> m_kept;
     bool m_visible = false;
 };
 
@@ -64,7 +72,7 @@ int ticks(int n, bool digitWindow) {
     Form1Seams seams = benchSeams();
     seams.clock = [&now] { return now += seconds(1); };
     if (digitWindow)
-        seams.digitWindow = [](QWidget*, const QRect& rect, NativeDigits::Exposed exposed) {
+        seams.digitWindow = [](WId, const QRect& rect, NativeDigits::Exposed exposed) {
             auto window = std::make_unique<MemoryDigits>(rect);
             QMetaObject::invokeMethod(qApp, std::move(exposed), Qt::QueuedConnection);
             return window;

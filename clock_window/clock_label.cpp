@@ -1,24 +1,27 @@
 #include "clock_label.h"
 
+#include "glyph_compositor.h"
+#include "native_output.h"
 #include "twips.h"
 
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWindow>
 
-// Everything the pixels depend on besides the text, and what is learnt for it.
+// Everything the pixels depend on besides the text, and the layout learnt for it.
 struct ClockLabel::Look {
-    Look(const QFont& font, QRgb colour, qreal ratio, QPoint origin, QWidget* device)
-        : font(font), colour(colour), ratio(ratio), origin(origin), layout(font, device, origin) {}
+    Look(const QFont& font, QRgb colour, qreal ratio, QPoint origin, QWidget* device,
+         GlyphLayout::Digits digits, int serial)
+        : font(font), colour(colour), ratio(ratio), origin(origin),
+          layout(font, device, origin, digits), serial(serial) {}
 
     QFont font;
     QRgb colour;
     qreal ratio;
     QPoint origin; // of the text: the contents' top-left corner
     GlyphLayout layout;
-    QImage picture;             // the window's own painting under the box, device pixels
-    QImage shown;               // the box as the digit window shows it
-    bool noDigitWindow = false; // the platform gave none
+    int serial;
 };
 
 ClockLabel::ClockLabel(const QString& text, int leftTwips, int topTwips, int widthTwips,
@@ -41,11 +44,20 @@ ClockLabel::Look& ClockLabel::look() {
     const QPoint origin = contentsRect().topLeft();
     if (!m_look || m_look->font != font() || m_look->colour != colour || m_look->ratio != ratio ||
         m_look->origin != origin) {
-        m_native.reset();
-        m_look = std::make_unique<Look>(font(), colour, ratio, origin, this);
+        m_look = std::make_unique<Look>(font(), colour, ratio, origin, this,
+                                        m_digitsInCells ? GlyphLayout::Digits::InCells
+                                                        : GlyphLayout::Digits::AsShaped,
+                                        ++m_looks);
         m_line = m_look->layout.layOut(m_text);
     }
     return *m_look;
+}
+
+void ClockLabel::setDigitsInCells(bool inCells) {
+    if (inCells == m_digitsInCells)
+        return;
+    m_digitsInCells = inCells;
+    lookChanged();
 }
 
 void ClockLabel::setTop(float twips) {
@@ -53,10 +65,12 @@ void ClockLabel::setTop(float twips) {
     move(Twips::toPixels(m_left), Twips::toPixels(m_top));
     // A swing is drawn by Qt; the digit window comes back, showing the text of the moment,
     // when the label is home again.
-    if (m_native && !atHome())
-        m_native->setVisible(false);
-    else if (m_digitWindow && atHome())
-        showDigits();
+    if (!m_output)
+        return;
+    if (atHome())
+        showDigitsSoon();
+    else
+        m_output->hide();
 }
 
 void ClockLabel::setText(const QString& text) {
@@ -67,76 +81,51 @@ void ClockLabel::setText(const QString& text) {
     const Line before = m_line;
     Look& current = look();
     m_line = current.layout.layOut(text);
-    const QRectF area = changedArea(before, m_line);
+    const QRectF area = GlyphCompositor::changed(before, m_line) & QRectF(rect());
     if (area.isEmpty())
         return;
-    if (m_native && m_native->isVisible()) {
-        const QRect pixels =
-            QRectF(area.topLeft() * current.ratio, area.size() * current.ratio).toAlignedRect() &
-            current.shown.rect();
-        GlyphCompositor::compose(current.shown, current.picture, m_line, current.colour, pixels);
-        m_native->put(current.shown.copy(pixels), pixels.topLeft());
-    } else {
-        update(area.toAlignedRect());
+    if (m_output && m_output->shows(current.serial)) {
+        m_output->change(m_line, area);
+        return;
     }
+    update(area.toAlignedRect());
+    showDigitsSoon();
 }
 
-// Where the glyphs of either line that the other has not, or not there, may ink.
-QRectF ClockLabel::changedArea(const Line& before, const Line& after) const {
-    QRectF area;
-    const auto gone = [](const Line& line, const Line& other, QRectF& into) {
-        for (std::size_t i = 0; i < line.glyphs.size(); ++i) {
-            if (std::find(other.glyphs.begin(), other.glyphs.end(), line.glyphs[i]) ==
-                other.glyphs.end())
-                into |= line.reach(i);
-        }
-    };
-    gone(before, after, area);
-    gone(after, before, area);
-    return area & QRectF(rect());
-}
-
-void ClockLabel::useDigitWindow(DigitWindow digitWindow) {
-    m_native.reset();
-    m_digitWindow = std::move(digitWindow);
+void ClockLabel::useDigitWindow(NativeDigits::Factory factory) {
+    m_output = factory ? std::make_unique<NativeOutput>(std::move(factory)) : nullptr;
     update();
+    showDigitsSoon();
 }
 
 bool ClockLabel::atHome() const {
     return pos() == m_home && isVisible();
 }
 
-QRect ClockLabel::deviceBox() const {
-    const qreal ratio = devicePixelRatioF();
-    return {qRound(x() * ratio), qRound(y() * ratio), qRound(width() * ratio),
-            qRound(height() * ratio)};
-}
-
-// The box composited whole from the window's painting under it, and the digit window over it.
-void ClockLabel::showDigits() {
-    Look& current = look();
-    if (!m_native && !current.noDigitWindow)
-        m_native = m_digitWindow(window(), deviceBox(), [this] { putAll(); });
-    current.noDigitWindow = !m_native;
-    if (!m_native)
+// Made outside any paint, once the window's own painting under the box can be rendered.
+void ClockLabel::showDigitsSoon() {
+    if (!m_output || m_showQueued || !atHome() || !m_output->available(look().serial))
         return;
-    if (current.picture.isNull()) {
-        current.picture = QImage(deviceBox().size(), QImage::Format_RGB32);
-        current.picture.setDevicePixelRatio(current.ratio);
-        current.picture.fill(Qt::white);
-        window()->render(&current.picture, QPoint(), QRegion(geometry()),
-                         QWidget::DrawWindowBackground);
-        current.shown = current.picture;
-    }
-    GlyphCompositor::compose(current.shown, current.picture, m_line, current.colour,
-                             current.shown.rect());
-    m_native->setVisible(true);
+    m_showQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_showQueued = false;
+            if (!atHome())
+                return;
+            const Look& current = look();
+            m_output->show(*this, m_line, current.colour, current.serial);
+        },
+        Qt::QueuedConnection);
 }
 
-// The digit window lost its pixels: all of them again.
-void ClockLabel::putAll() {
-    if (m_native && m_native->isVisible() && m_look)
-        m_native->put(m_look->shown, QPoint());
+// The digit window shows the old look's pixels until the new one is made for it.
+void ClockLabel::lookChanged() {
+    m_look.reset();
+    if (m_output)
+        m_output->hide();
+    update();
+    showDigitsSoon();
 }
 
 void ClockLabel::paintEvent(QPaintEvent* event) {
@@ -145,25 +134,20 @@ void ClockLabel::paintEvent(QPaintEvent* event) {
     painter.setPen(QColor::fromRgb(current.colour));
     // A tick repaints one or two digits' rectangle: the other glyphs are not drawn at all.
     GlyphCompositor::draw(painter, m_line, event->rect());
-    // The digit window is made outside a paint, right after the first one at home.
-    if (m_digitWindow && !m_native && !current.noDigitWindow && atHome() && !m_showQueued) {
-        m_showQueued = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_showQueued = false;
-                if (!m_native && atHome())
-                    showDigits();
-            },
-            Qt::QueuedConnection);
-    }
 }
 
 void ClockLabel::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange) {
-        m_look.reset();
-        m_native.reset();
-        update();
-    }
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange)
+        lookChanged();
     QWidget::changeEvent(event);
+}
+
+void ClockLabel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Another screen may have another pixel ratio.
+    if (QWindow* handle = window()->windowHandle(); handle && !m_watchesScreen) {
+        m_watchesScreen = true;
+        connect(handle, &QWindow::screenChanged, this, &ClockLabel::lookChanged);
+    }
+    showDigitsSoon();
 }

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "glyph_compositor.h"
 #include "glyph_layout.h"
 #include "native_digits.h"
 
 #include <QString>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
+
+class NativeOutput;
 
 // A text label of the clock face: its text in one font and colour straight on the window's
 // picture, in a box placed in twips. Its Top is kept in twips as a float that reads back exactly
@@ -25,38 +25,38 @@ public:
     // Repaints only the glyphs that change: a tick usually changes one or two digits.
     void setText(const QString& text);
 
+    // Digits each in a cell of their face's widest, so that they keep their places.
+    void setDigitsInCells(bool inCells);
+
     float Top() const { return m_top; }
     void setTop(float twips);
 
-    // A native window for the label's pixels, at `deviceRect` of the window `form`; nullptr
-    // where the platform has none.
-    using DigitWindow = std::function<std::unique_ptr<NativeDigits>(
-        QWidget* form, const QRect& deviceRect, NativeDigits::Exposed exposed)>;
-    // While the label rests where it was made, its changes are composited here and put into
-    // the native window `digitWindow` gives; elsewhere, and where it gives none, Qt paints it.
-    void useDigitWindow(DigitWindow digitWindow);
+    // While the label rests where it was made, its changes go to the native window `factory`
+    // gives; elsewhere, and where it gives none, Qt paints them.
+    void useDigitWindow(NativeDigits::Factory factory);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct Look;
 
     Look& look();
-    QRectF changedArea(const Line& before, const Line& after) const;
-    QRect deviceBox() const;
     bool atHome() const;
-    void showDigits();
-    void putAll();
+    void showDigitsSoon();
+    void lookChanged();
 
     QString m_text;
     int m_left;
     float m_top;
     QPoint m_home;
     std::unique_ptr<Look> m_look;
+    int m_looks = 0;
     Line m_line;
-    DigitWindow m_digitWindow;
-    std::unique_ptr<NativeDigits> m_native;
+    std::unique_ptr<NativeOutput> m_output;
+    bool m_digitsInCells = false;
     bool m_showQueued = false;
+    bool m_watchesScreen = false;
 };

@@ -100,7 +100,9 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
     Label1 = makeLabel(kLabel1, this);
     Label2 = makeLabel(kLabel2, this);
     fitLabels();
-    // The time changes every second: on X11 its changes go to a window of their own.
+    // The time changes every second: its digits keep their places, as a clock's do, and on X11
+    // its changes go to a window of their own, which keeps what each second shows.
+    Label2->setDigitsInCells(true);
     Label2->useDigitWindow(m_seams.digitWindow);
 
     Timer1 = m_seams.timer1 ? m_seams.timer1().release() : new SecondTicker(m_seams.clock);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "native_digits.h"
 #include "regional_clock.h"
 #include "ticker.h"
 
@@ -15,7 +16,6 @@
 #include <string>
 
 class ClockLabel;
-class NativeDigits;
 class WindowPlace;
 
 // What the window reaches outside itself: the program gives the real ones (realSeams()),
@@ -36,9 +36,7 @@ struct Form1Seams {
     std::function<std::unique_ptr<Ticker>()> timer1;
     std::function<std::unique_ptr<Ticker>()> timer2;
     // A native window for the time label's digits; left empty, they are drawn through Qt.
-    std::function<std::unique_ptr<NativeDigits>(QWidget* form, const QRect& deviceRect,
-                                                std::function<void()> exposed)>
-        digitWindow;
+    NativeDigits::Factory digitWindow;
 };
 
 // The clock window. Qt's event overrides only translate their events and call the event

@@ -4,13 +4,27 @@
 #include <QGlyphRun>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstring>
 
 namespace GlyphCompositor {
 
-QRect reach(const Line& line, std::size_t i, qreal pixelRatio) {
-    const QRectF logical = line.reach(i);
-    return QRectF(logical.topLeft() * pixelRatio, logical.size() * pixelRatio).toAlignedRect();
+QRectF changed(const Line& before, const Line& after) {
+    QRectF area;
+    const auto gone = [&area](const Line& line, const Line& other) {
+        for (std::size_t i = 0; i < line.glyphs.size(); ++i) {
+            if (std::find(other.glyphs.begin(), other.glyphs.end(), line.glyphs[i]) ==
+                other.glyphs.end())
+                area |= line.reach(i);
+        }
+    };
+    gone(before, after);
+    gone(after, before);
+    return area;
+}
+
+QRect devicePixels(const QRectF& area, qreal pixelRatio) {
+    return QRectF(area.topLeft() * pixelRatio, area.size() * pixelRatio).toAlignedRect();
 }
 
 void compose(QImage& box, const QImage& picture, const Line& line, QRgb colour, const QRect& rect) {

@@ -21,7 +21,11 @@ void compose(QImage& box, const QImage& picture, const Line& line, QRgb colour, 
 // Every glyph of `line` that may ink `area` (device-independent pixels), drawn by `painter`.
 void draw(QPainter& painter, const Line& line, const QRectF& area);
 
-// The device pixels glyph `i` of `line` may ink at `pixelRatio`.
-QRect reach(const Line& line, std::size_t i, qreal pixelRatio);
+// Where the glyphs of either line that the other has not, or not there, may ink
+// (device-independent pixels): all that must be drawn again when `before` becomes `after`.
+QRectF changed(const Line& before, const Line& after);
+
+// `area` (device-independent pixels) as the device pixels it touches at `pixelRatio`.
+QRect devicePixels(const QRectF& area, qreal pixelRatio);
 
 } // namespace GlyphCompositor

@@ -78,8 +78,8 @@ QRectF Line::reach(std::size_t i) const {
     return glyphs[i].outline.translated(glyphs[i].position).adjusted(-1, -1, 1, 1);
 }
 
-GlyphLayout::GlyphLayout(const QFont& font, QPaintDevice* device, QPointF origin)
-    : m_font(font), m_device(device), m_origin(origin) {}
+GlyphLayout::GlyphLayout(const QFont& font, QPaintDevice* device, QPointF origin, Digits digits)
+    : m_font(font), m_device(device), m_origin(origin), m_digits(digits) {}
 
 Line GlyphLayout::shape(const QString& text, const QFont& font, QPaintDevice* device,
                         QPointF origin) {
@@ -110,24 +110,26 @@ Line GlyphLayout::layOut(const QString& text) {
             m_templates.clear();
         known = m_templates.insert(key, {});
     }
-    // Learnt the second time it is seen, so a template seen once costs one layout.
-    if (++known->seen == 2)
+    // Learnt the second time it is seen, so a template seen once costs one layout; digits in
+    // cells come from a template from the first text on, so that they never move.
+    if (!known->learnt && (m_digits == Digits::InCells || known->seen > 0))
         *known = learn(key);
-    if (known->holds) {
-        Line line = fromTemplate(*known, text);
-        // The template's first real text is checked against Qt's own layout too.
-        if (known->seen != 2)
-            return line;
+    known->seen = true;
+    if (!known->holds)
+        return inOurFaces(shape(text, m_font, m_device, m_origin));
+    if (!known->checked) {
+        known->checked = true;
         Line shaped = inOurFaces(shape(text, m_font, m_device, m_origin));
-        known->holds = sameGlyphs(line, shaped);
-        return known->holds ? line : shaped;
+        known->holds = sameGlyphs(fromTemplate(*known, text, Digits::AsShaped), shaped);
+        if (!known->holds)
+            return shaped;
     }
-    return inOurFaces(shape(text, m_font, m_device, m_origin));
+    return fromTemplate(*known, text, m_digits);
 }
 
 GlyphLayout::Template GlyphLayout::learn(const QString& zeroedText) {
     Template known;
-    known.seen = 2;
+    known.learnt = true;
     const auto layout = lineOf(zeroedText, m_font, m_device);
     known.line = inOurFaces(lineFrom(*layout, m_origin));
     const QTextLine line = layout->lineAt(0);
@@ -164,26 +166,31 @@ GlyphLayout::Template GlyphLayout::learn(const QString& zeroedText) {
         QString uniform = zeroedText;
         for (const Slot& slot : known.digits)
             uniform[slot.character] = QChar(uniform[slot.character].unicode() + d);
-        known.holds = sameGlyphs(fromTemplate(known, uniform),
+        known.holds = sameGlyphs(fromTemplate(known, uniform, Digits::AsShaped),
                                  inOurFaces(shape(uniform, m_font, m_device, m_origin)));
     }
     return known;
 }
 
-Line GlyphLayout::fromTemplate(const Template& known, const QString& text) const {
+Line GlyphLayout::fromTemplate(const Template& known, const QString& text, Digits digits) const {
     Line line = known.line;
     line.faces = m_faces;
     for (const Slot& slot : known.digits) {
         const int d = text[slot.character].digitValue();
-        const qreal grows = slot.advance[d] - slot.advance[0];
+        const qreal cell = digits == Digits::InCells
+                               ? *std::max_element(slot.advance.begin(), slot.advance.end())
+                               : slot.advance[d];
+        const qreal grows = cell - slot.advance[0];
         const qreal from = known.line.glyphs[slot.glyph].position.x();
-        line.glyphs[slot.glyph].index = slot.index[d];
-        line.glyphs[slot.glyph].outline = slot.outline[d];
+        PlacedGlyph& glyph = line.glyphs[slot.glyph];
+        glyph.index = slot.index[d];
+        glyph.outline = slot.outline[d];
         // A wider digit pushes everything to its right on by the difference.
         for (std::size_t g = 0; g < line.glyphs.size(); ++g) {
             if (known.line.glyphs[g].position.x() > from)
                 line.glyphs[g].position.rx() += grows;
         }
+        glyph.position.rx() += (cell - slot.advance[d]) / 2;
         line.width += grows;
     }
     return line;

@@ -43,12 +43,17 @@ struct Line {
 // Lays out a label's texts in one font, shaping a text only the first times its shape is seen:
 // a text is known by its template, its digits all made zero, and its layout is the template's
 // with each digit's glyph and advance swapped in. Every template is checked against Qt's own
-// layout of ten texts before it is used, and one that Qt lays out otherwise (a contextual digit,
-// kerning between digits) is shaped afresh each time.
+// layout of ten texts, and its first real text, before it is used, and one that Qt lays out
+// otherwise (a contextual digit, kerning between digits) is shaped afresh each time.
+//
+// With digits in cells, each digit of a template stands centred in a cell as wide as its face's
+// widest digit, so a clock's digits keep their places whatever digits come before them.
 class GlyphLayout {
 public:
+    enum class Digits { AsShaped, InCells };
     // Lines from `origin`, device-independent pixels from the box's top-left corner.
-    GlyphLayout(const QFont& font, QPaintDevice* device, QPointF origin = {});
+    GlyphLayout(const QFont& font, QPaintDevice* device, QPointF origin = {},
+                Digits digits = Digits::AsShaped);
 
     const QFont& font() const { return m_font; }
     // The faces are the same for every text of one template; a new template may add one.
@@ -69,17 +74,20 @@ private:
     struct Template {
         Line line;
         std::vector<Slot> digits; // in visual order
-        int seen = 0;
-        bool holds = false;
+        bool seen = false;
+        bool learnt = false;
+        bool holds = false;   // Qt lays out ten texts of it as the template does
+        bool checked = false; // and its first real text
     };
 
     Template learn(const QString& zeroed);
-    Line fromTemplate(const Template& known, const QString& text) const;
+    Line fromTemplate(const Template& known, const QString& text, Digits digits) const;
     Line inOurFaces(Line line);
 
     QFont m_font;
     QPaintDevice* m_device;
     QPointF m_origin;
+    Digits m_digits;
     QList<QRawFont> m_faces;
     QHash<QString, Template> m_templates;
 };

@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QSysInfo>
-#include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
@@ -15,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -89,31 +89,51 @@ public:
 
     ~XcbDigits() override {
         QCoreApplication::instance()->removeNativeEventFilter(this);
+        for (const Pixmap& pixmap : m_kept)
+            xcb_free_pixmap(m_connection, pixmap.id);
         xcb_free_gc(m_connection, m_gc);
         xcb_destroy_window(m_connection, m_window);
         xcb_flush(m_connection);
     }
 
     void put(const QImage& pixels, const QPoint& at) override {
-        if (pixels.isNull())
-            return;
-        const QImage rows = pixels.bytesPerLine() == pixels.width() * 4 ? pixels : pixels.copy();
-        const auto rowBytes = static_cast<std::size_t>(rows.bytesPerLine());
-        constexpr std::size_t kPutImageHeader = 24;
-        const int perRequest = static_cast<int>(
-            std::max<std::size_t>(1, (m_maxRequestBytes - kPutImageHeader) / rowBytes));
-        for (int top = 0; top < rows.height(); top += perRequest) {
-            const int height = std::min(perRequest, rows.height() - top);
-            xcb_put_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_window, m_gc,
-                          static_cast<std::uint16_t>(rows.width()),
-                          static_cast<std::uint16_t>(height), static_cast<std::int16_t>(at.x()),
-                          static_cast<std::int16_t>(at.y() + top), 0, 24,
-                          static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(height)),
-                          rows.constScanLine(top));
-        }
+        putImage(m_window, pixels, at);
         // Qt flushes its connection only when it next handles an event of its own: a second
         // from now.
         xcb_flush(m_connection);
+    }
+
+    Kept keep(const QImage& pixels) override {
+        const xcb_pixmap_t pixmap = xcb_generate_id(m_connection);
+        xcb_create_pixmap(m_connection, 24, pixmap, m_window,
+                          static_cast<std::uint16_t>(pixels.width()),
+                          static_cast<std::uint16_t>(pixels.height()));
+        putImage(pixmap, pixels, QPoint());
+        m_kept.push_back({pixmap, pixels.size()});
+        return pixmap;
+    }
+
+    // A copy inside the server: no pixels cross the socket, and with the GC's graphics
+    // exposures off no event comes back.
+    void showKept(Kept kept, const QPoint& at) override {
+        const auto it = std::find_if(m_kept.begin(), m_kept.end(),
+                                     [kept](const Pixmap& p) { return p.id == kept; });
+        if (it == m_kept.end())
+            return;
+        xcb_copy_area(m_connection, it->id, m_window, m_gc, 0, 0, static_cast<std::int16_t>(at.x()),
+                      static_cast<std::int16_t>(at.y()),
+                      static_cast<std::uint16_t>(it->size.width()),
+                      static_cast<std::uint16_t>(it->size.height()));
+        xcb_flush(m_connection);
+    }
+
+    void drop(Kept kept) override {
+        const auto it = std::find_if(m_kept.begin(), m_kept.end(),
+                                     [kept](const Pixmap& p) { return p.id == kept; });
+        if (it == m_kept.end())
+            return;
+        xcb_free_pixmap(m_connection, it->id);
+        m_kept.erase(it);
     }
 
     void setVisible(bool visible) override {
@@ -143,17 +163,42 @@ public:
     }
 
 private:
+    struct Pixmap {
+        xcb_pixmap_t id;
+        QSize size;
+    };
+
+    void putImage(xcb_drawable_t drawable, const QImage& pixels, const QPoint& at) {
+        if (pixels.isNull())
+            return;
+        const QImage rows = pixels.bytesPerLine() == pixels.width() * 4 ? pixels : pixels.copy();
+        const auto rowBytes = static_cast<std::size_t>(rows.bytesPerLine());
+        constexpr std::size_t kPutImageHeader = 24;
+        const int perRequest = static_cast<int>(
+            std::max<std::size_t>(1, (m_maxRequestBytes - kPutImageHeader) / rowBytes));
+        for (int top = 0; top < rows.height(); top += perRequest) {
+            const int height = std::min(perRequest, rows.height() - top);
+            xcb_put_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, m_gc,
+                          static_cast<std::uint16_t>(rows.width()),
+                          static_cast<std::uint16_t>(height), static_cast<std::int16_t>(at.x()),
+                          static_cast<std::int16_t>(at.y() + top), 0, 24,
+                          static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(height)),
+                          rows.constScanLine(top));
+        }
+    }
+
     xcb_connection_t* m_connection;
     xcb_window_t m_window;
     xcb_gcontext_t m_gc;
     Exposed m_exposed;
     std::size_t m_maxRequestBytes = 0;
+    std::vector<Pixmap> m_kept;
     bool m_visible = false;
 };
 
 } // namespace
 
-std::unique_ptr<NativeDigits> NativeDigits::create(QWidget* parent, const QRect& deviceRect,
+std::unique_ptr<NativeDigits> NativeDigits::create(WId parent, const QRect& deviceRect,
                                                    Exposed exposed) {
     const auto* x11 =
         qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -161,8 +206,8 @@ std::unique_ptr<NativeDigits> NativeDigits::create(QWidget* parent, const QRect&
         deviceRect.isEmpty())
         return nullptr;
     xcb_connection_t* connection = x11->connection();
-    const auto window = static_cast<xcb_window_t>(parent->winId());
-    if (!connection || !window || !takesRgb32(connection, window))
+    const auto window = static_cast<xcb_window_t>(parent);
+    if (!connection || !takesRgb32(connection, window))
         return nullptr;
     return std::make_unique<XcbDigits>(connection, window, deviceRect, std::move(exposed));
 }

@@ -27,6 +27,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -48,11 +49,16 @@ public:
         exposeSoon();
     }
     void put(const QImage& pixels, const QPoint& at) override {
-        QPainter painter(&screen);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(QRect(at, pixels.size()), pixels, pixels.rect());
-        puts += QRect(at, pixels.size());
+        show(pixels, at);
+        sent += pixels.width() * pixels.height();
     }
+    Kept keep(const QImage& pixels) override {
+        kept[++m_lastKept] = pixels;
+        sent += pixels.width() * pixels.height();
+        return m_lastKept;
+    }
+    void showKept(Kept id, const QPoint& at) override { show(kept.at(id), at); }
+    void drop(Kept id) override { kept.erase(id); }
     // As a display does, it asks for all its pixels once it is mapped.
     void setVisible(bool visible) override {
         if (visible && !m_visible)
@@ -68,15 +74,25 @@ public:
 
     QRect rect; // device pixels of the clock window
     QImage screen;
-    QRegion puts;
+    QRegion puts; // where pixels went on the screen, sent or kept
+    int sent = 0; // pixels that went to the display
+    std::map<Kept, QImage> kept;
 
 private:
+    void show(const QImage& pixels, const QPoint& at) {
+        QPainter painter(&screen);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QRect(at, pixels.size()), pixels, pixels.rect());
+        puts += QRect(at, pixels.size());
+    }
+
     void exposeSoon() {
         screen.fill(Qt::magenta);
         QTimer::singleShot(0, &m_context, [this] { expose(); });
     }
 
     Exposed m_exposed;
+    Kept m_lastKept = 0;
     bool m_visible = true;
     QObject m_context;
 };
@@ -116,7 +132,7 @@ struct Harness {
         s.timer1 = SteppedTicker::factory(1000, timer1);
         s.timer2 = SteppedTicker::factory(20, timer2);
         if (digitWindow)
-            s.digitWindow = [this](QWidget*, const QRect& rect, std::function<void()> exposed) {
+            s.digitWindow = [this](WId, const QRect& rect, NativeDigits::Exposed exposed) {
                 auto window = std::make_unique<FakeDigits>(rect, std::move(exposed));
                 digits = window.get();
                 return window;
