@@ -10,6 +10,9 @@ using namespace std::chrono;
 
 // Lands the tick safely past the turn even when the timer fires a little early.
 constexpr microseconds kAfterTurn{1500};
+// Qt's Windows dispatcher makes a coarse timer of 20 ms or less a precise one, which asks the
+// system for a 1 ms multimedia timer; a tick that late past the turn is not seen.
+constexpr milliseconds kShortestCoarse{21};
 
 } // namespace
 
@@ -19,7 +22,10 @@ SecondTicker::SecondTicker(Clock clock, QObject* parent)
 SecondTicker::SecondTicker(Clock clock, std::unique_ptr<WallTimer> wallTimer, QObject* parent)
     : Ticker(parent), m_clock(std::move(clock)), m_wallTimer(std::move(wallTimer)) {
     m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
+    // A precise timer on Windows is a 1 ms multimedia timer, which keeps the whole system's
+    // timer at 1 ms while the clock runs. A coarse one may fire a little late, or on Unix a
+    // little early, which the tick mends by reading the clock.
+    m_timer.setTimerType(Qt::CoarseTimer);
     connect(&m_timer, &QTimer::timeout, this, &SecondTicker::onTimeout);
     if (m_wallTimer) {
         m_notifier = new QSocketNotifier(m_wallTimer->descriptor(), QSocketNotifier::Read, this);
@@ -54,7 +60,8 @@ std::chrono::milliseconds SecondTicker::delayToNextTick(std::chrono::system_cloc
     const auto intoSecond = duration_cast<microseconds>(now.time_since_epoch()) % seconds(1);
     const auto untilTurn = microseconds(seconds(1)) -
                            (intoSecond < microseconds(0) ? intoSecond + seconds(1) : intoSecond);
-    return duration_cast<milliseconds>(untilTurn + kAfterTurn + microseconds(999));
+    return std::max(kShortestCoarse,
+                    duration_cast<milliseconds>(untilTurn + kAfterTurn + microseconds(999)));
 }
 
 std::chrono::system_clock::time_point
@@ -77,11 +84,17 @@ void SecondTicker::arm() {
         m_wallTimer.reset();
         m_wallActive = false;
     }
-    m_timer.start(delayToNextTick(m_clock()));
+    const auto now = m_clock();
+    m_turn = floor<seconds>(now) + seconds(1);
+    m_timer.start(delayToNextTick(now));
 }
 
 void SecondTicker::onTimeout() {
+    // Woken before the second it was set for turns: the face would show the old one again.
+    const auto early = m_turn - m_clock();
     arm();
+    if (early > microseconds(0) && early < seconds(1))
+        return;
     emit tick();
 }
 

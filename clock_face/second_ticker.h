@@ -65,6 +65,7 @@ private:
 
     Clock m_clock;
     QTimer m_timer;
+    std::chrono::system_clock::time_point m_turn; // the portable timer waits for
     std::unique_ptr<WallTimer> m_wallTimer;
     QSocketNotifier* m_notifier = nullptr;
     bool m_wallActive = false;
