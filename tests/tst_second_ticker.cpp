@@ -66,6 +66,7 @@ private slots:
     void tickDelay();
     void wallTimer_data();
     void wallTimer();
+    void refusedWallTimerFallsBack_data();
     void refusedWallTimerFallsBack();
     void platformTimerTicks();
 };
@@ -152,17 +153,44 @@ void TestSecondTicker::wallTimer() {
 #endif
 }
 
+void TestSecondTicker::refusedWallTimerFallsBack_data() {
+    QTest::addColumn<int>("earlyMs"); // how long before the turn the timer is woken first
+    QTest::newRow("woken after the turn") << 0;
+    QTest::newRow("woken 30 ms before the turn, as a coarse timer may be") << 30;
+}
+
+// The portable timer, ticking from a clock that runs as the real one does, but `earlyMs` behind
+// it at the first wake-up: a wake-up before the turn shows nothing and waits for the turn.
 void TestSecondTicker::refusedWallTimerFallsBack() {
 #ifdef __linux__
+    QFETCH(int, earlyMs);
     WallTimerLog log;
     log.refuse = true;
-    SecondTicker ticker([] { return system_clock::now(); }, std::make_unique<FakeWallTimer>(log));
+    const auto start = system_clock::now();
+    const auto base = floor<seconds>(start) + milliseconds(500);
+    int reads = 0;
+    int firstWakeUp = 1 << 30; // the first reading after the start's
+    system_clock::duration behind{};
+    QList<system_clock::time_point> readings;
+    // The first wake-up's two readings (the tick's and the re-arming's) put it before the turn.
+    const auto clock = [&] {
+        const auto now = base + (system_clock::now() - start);
+        if (++reads == firstWakeUp && earlyMs)
+            behind = milliseconds(earlyMs) + (now - (floor<seconds>(base) + seconds(1)));
+        const bool early = reads == firstWakeUp || reads == firstWakeUp + 1;
+        readings << now - (early ? behind : system_clock::duration{});
+        return readings.last();
+    };
+    SecondTicker ticker(clock, std::make_unique<FakeWallTimer>(log));
     ticker.start();
+    firstWakeUp = reads + 1;
     QCOMPARE(log.armed.size(), 1);
     QVERIFY(!ticker.followsClockSteps());
     QVERIFY(ticker.isActive());
     QSignalSpy ticked(&ticker, &SecondTicker::tick);
     QVERIFY(ticked.wait(5000));
+    // Every tick comes after the turn the portable timer waited for.
+    QCOMPARE(floor<seconds>(readings.last()), floor<seconds>(base) + seconds(1));
 #else
     QSKIP("no kernel wall-clock timer on this platform");
 #endif
