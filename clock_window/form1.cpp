@@ -2,6 +2,7 @@
 
 #include "clock_label.h"
 #include "design_layout.h"
+#include "face_accessible.h"
 #include "face_font.h"
 #include "face_picture.h"
 #include "position_file.h"
@@ -77,6 +78,7 @@ SettingLocation::Places settingPlaces(const Form1Seams& seams) {
 Form1::Form1(Form1Seams seams, QWidget* parent)
     : QWidget(parent), m_seams(std::move(seams)), m_regional(m_seams.timeLocale),
       m_face(QStringLiteral(":/face.bmp")) {
+    FaceAccessible::install();
     setWindowTitle(QString::fromLatin1(kCaption));
     QIcon icon(QStringLiteral(":/icon.ico"));
     // Title bars and task bars at a scale factor ask for more than 48 pixels.

@@ -4,6 +4,7 @@
 #include "glyph_layout.h"
 #include "regional_clock.h"
 
+#include <QAccessible>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -191,6 +192,8 @@ void TestForm1Layout::faceFilledAtLoad_data() {
                        << "08:05:41" << true << "";
     QTest::newRow("de_DE") << "de_DE.UTF-8" << 8 << 8 << "08.12.2026 Tue"
                            << "08:05:41" << true << "";
+    QTest::newRow("ja_JP, read as its texts") << "ja_JP.UTF-8" << 8 << 8 << "2026/12/08 Tue"
+                                              << "8:05:41" << true << "";
     // Every text of the year whole in its box, seconds shown, at the design's sizes wherever
     // they fit: the regions people read the clock in, and the scripts that are widest and
     // tallest, at the hour of the widest digits.
@@ -242,7 +245,17 @@ void TestForm1Layout::faceFilledAtLoad() {
         QCOMPARE(label1(form).text(), upper);
         QCOMPARE(label2(form).text(), lower);
     }
-    for (const ClockLabel* label : {&label1(form), &label2(form)}) {
+    // The window is the program's frame with its title, the lines inside it.
+    QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&form);
+    QVERIFY(frame);
+    QCOMPARE(frame->role(), QAccessible::Window);
+    QCOMPARE(frame->text(QAccessible::Name), QStringLiteral("Velomire -KORUVA!-"));
+    for (ClockLabel* label : {&label1(form), &label2(form)}) {
+        // A screen reader meets a line as static text named by what it shows.
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
+        QVERIFY(read);
+        QCOMPARE(read->role(), QAccessible::StaticText);
+        QCOMPARE(read->text(QAccessible::Name), label->text());
         const QRectF ink = GlyphLayout::shape(label->text(), label->font(), nullptr,
                                               label->contentsRect().topLeft())
                                .ink();
