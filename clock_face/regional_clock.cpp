@@ -1,5 +1,16 @@
 #include "regional_clock.h"
 
+RegionalClock::~RegionalClock() = default;
+
+bool RegionalClock::hasRequestedLocale() const {
+    return m_requested;
+}
+
+RegionalClock::FaceTexts RegionalClock::format(std::chrono::system_clock::time_point when) const {
+    // One reading of the clock serves both texts and the weekday, so they never disagree.
+    return formatLocal(localTime(when));
+}
+
 std::tm RegionalClock::civilUtc(std::chrono::system_clock::time_point when) {
     using namespace std::chrono;
     const auto day = floor<days>(when);

@@ -41,10 +41,18 @@ public:
     static std::tm civilUtc(std::chrono::system_clock::time_point when);
 
 private:
+    // The platform's parts: the local time of a moment, with the zone as it stands now, and
+    // the texts of a local time.
+    std::tm localTime(std::chrono::system_clock::time_point when) const;
     FaceTexts formatLocal(const std::tm& local) const;
 
     struct Locale;
-    std::unique_ptr<Locale> m_locale;
+    // Where Locale is whole, in the platform's file.
+    struct DropLocale {
+        void operator()(Locale* locale) const;
+    };
+    std::unique_ptr<Locale, DropLocale> m_locale;
+    bool m_requested = true;
 };
 
 inline constexpr std::array<std::string_view, 7> WeekdayNames{"Sun", "Mon", "Tue", "Wed",

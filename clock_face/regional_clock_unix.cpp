@@ -80,18 +80,6 @@ bool namesNoRegion(const std::string& name) {
     return name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
 }
 
-std::tm localTime(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    // The C library reads the time zone once per process; tzset() reads it again (one stat()
-    // of /etc/localtime when nothing changed), so a laptop that switches zones shows the new
-    // one at the next second.
-    tzset();
-    if (!localtime_r(&seconds, &local))
-        return RegionalClock::civilUtc(when);
-    return local;
-}
-
 // The local wall time as if it were UTC, in ICU's milliseconds.
 UDate wallClock(const std::tm& local) {
     using namespace std::chrono;
@@ -178,7 +166,6 @@ std::string formatted(const wchar_t* format, const std::tm& local, locale_t loca
 // the C library's own.
 struct RegionalClock::Locale {
     locale_t handle = static_cast<locale_t>(0);
-    bool requested = true;
     UDateFormat* date = nullptr;
     UDateFormat* time = nullptr;
     // The date changes once a day and the time but its seconds once a minute; the clock asks
@@ -196,7 +183,11 @@ struct RegionalClock::Locale {
     }
 };
 
-RegionalClock::RegionalClock(const std::string& localeName) : m_locale(std::make_unique<Locale>()) {
+void RegionalClock::DropLocale::operator()(Locale* locale) const {
+    delete locale;
+}
+
+RegionalClock::RegionalClock(const std::string& localeName) : m_locale(new Locale) {
     const std::string name = localeName.empty() ? userTimeLocale() : localeName;
     if (!namesNoRegion(name)) {
         const std::string icu = icuName(name);
@@ -219,20 +210,21 @@ RegionalClock::RegionalClock(const std::string& localeName) : m_locale(std::make
     m_locale->handle =
         newlocale(LC_TIME_MASK | LC_CTYPE_MASK, localeName.c_str(), static_cast<locale_t>(0));
     if (!m_locale->handle) {
-        m_locale->requested = m_locale->date != nullptr;
+        m_requested = m_locale->date != nullptr;
         m_locale->handle = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
     }
 }
 
-RegionalClock::~RegionalClock() = default;
-
-bool RegionalClock::hasRequestedLocale() const {
-    return m_locale->requested;
-}
-
-RegionalClock::FaceTexts RegionalClock::format(std::chrono::system_clock::time_point when) const {
-    // One reading of the clock serves both texts and the weekday, so they never disagree.
-    return formatLocal(localTime(when));
+std::tm RegionalClock::localTime(std::chrono::system_clock::time_point when) const {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    // The C library reads the time zone once per process; tzset() reads it again (one stat()
+    // of /etc/localtime when nothing changed), so a laptop that switches zones shows the new
+    // one at the next second.
+    tzset();
+    if (!localtime_r(&seconds, &local))
+        return RegionalClock::civilUtc(when);
+    return local;
 }
 
 RegionalClock::FaceTexts RegionalClock::formatLocal(const std::tm& local) const {

@@ -6,21 +6,13 @@
 
 struct RegionalClock::Locale {
     std::wstring name; // empty: the user's default
-    bool requested = true;
 };
 
-namespace {
-
-std::tm localTime(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    // The CRT caches the time zone too; _tzset() reads the system's again.
-    _tzset();
-    // Before 1970 and after 3000 the CRT cannot say, and leaves every field at -1.
-    if (localtime_s(&local, &seconds) != 0)
-        return RegionalClock::civilUtc(when);
-    return local;
+void RegionalClock::DropLocale::operator()(Locale* locale) const {
+    delete locale;
 }
+
+namespace {
 
 SYSTEMTIME systemTime(const std::tm& local) {
     SYSTEMTIME st{};
@@ -51,21 +43,22 @@ std::string numbers(const char* format, int a, int b, int c) {
 
 } // namespace
 
-RegionalClock::RegionalClock(const std::string& localeName) : m_locale(std::make_unique<Locale>()) {
+RegionalClock::RegionalClock(const std::string& localeName) : m_locale(new Locale) {
     const std::wstring name = WindowsText::widen(localeName);
-    m_locale->requested = name.empty() || IsValidLocaleName(name.c_str());
-    if (m_locale->requested)
+    m_requested = name.empty() || IsValidLocaleName(name.c_str());
+    if (m_requested)
         m_locale->name = name;
 }
 
-RegionalClock::~RegionalClock() = default;
-
-bool RegionalClock::hasRequestedLocale() const {
-    return m_locale->requested;
-}
-
-RegionalClock::FaceTexts RegionalClock::format(std::chrono::system_clock::time_point when) const {
-    return formatLocal(localTime(when));
+std::tm RegionalClock::localTime(std::chrono::system_clock::time_point when) const {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    // The CRT caches the time zone too; _tzset() reads the system's again.
+    _tzset();
+    // Before 1970 and after 3000 the CRT cannot say, and leaves every field at -1.
+    if (localtime_s(&local, &seconds) != 0)
+        return RegionalClock::civilUtc(when);
+    return local;
 }
 
 RegionalClock::FaceTexts RegionalClock::formatLocal(const std::tm& local) const {
