@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <locale.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -75,6 +76,59 @@ bool knownToIcu(const std::string& locale) {
     ures_close(bundle);
     return U_SUCCESS(status) && status != U_USING_DEFAULT_WARNING;
 }
+
+// What tells one zone file from another at a path, as the C library tells them when it reads
+// /etc/localtime again: the file the path leads to, and when it was last written.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec written{};
+    off_t size = -1;
+
+    bool operator==(const FileStamp& other) const {
+        return device == other.device && inode == other.inode &&
+               written.tv_sec == other.written.tv_sec && written.tv_nsec == other.written.tv_nsec &&
+               size == other.size;
+    }
+};
+
+FileStamp stampOf(const char* path) {
+    struct stat st {};
+    if (stat(path, &st) != 0)
+        return {};
+    return {st.st_dev, st.st_ino, st.st_mtim, st.st_size};
+}
+
+// Where TZ names a file by its path (":/etc/localtime", "/path"), tzset() reads it once and
+// never again while TZ reads the same. The file is watched here as the C library watches
+// /etc/localtime when TZ is unset; where it has changed, TZ is read once as another zone so
+// that the next tzset() reads the file afresh, and is given back exactly as it was.
+class ZoneFile {
+public:
+    void follow() {
+        const char* variable = std::getenv("TZ");
+        const char* path = variable && *variable == ':' ? variable + 1 : variable;
+        if (!path || *path != '/') {
+            m_variable.clear();
+            return;
+        }
+        const FileStamp file = stampOf(path);
+        if (m_variable == variable && m_file == file)
+            return;
+        const bool changed = m_variable == variable;
+        m_variable = variable;
+        m_file = file;
+        if (changed) {
+            setenv("TZ", "UTC0", 1);
+            tzset();
+            setenv("TZ", m_variable.c_str(), 1);
+        }
+    }
+
+private:
+    std::string m_variable; // TZ as last seen, where it names a file
+    FileStamp m_file;
+};
 
 bool namesNoRegion(const std::string& name) {
     return name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
@@ -175,6 +229,7 @@ struct RegionalClock::Locale {
     long minute = -1;
     std::array<std::string, 3> timeText; // before the seconds, the seconds, after them
     std::array<std::string, 60> seconds;
+    ZoneFile zone;
     ~Locale() {
         udat_close(date);
         udat_close(time);
@@ -221,6 +276,7 @@ std::tm RegionalClock::localTime(std::chrono::system_clock::time_point when) con
     // The C library reads the time zone once per process; tzset() reads it again (one stat()
     // of /etc/localtime when nothing changed), so a laptop that switches zones shows the new
     // one at the next second.
+    m_locale->zone.follow();
     tzset();
     if (!localtime_r(&seconds, &local))
         return RegionalClock::civilUtc(when);
