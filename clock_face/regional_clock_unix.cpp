@@ -1,5 +1,6 @@
 #include "regional_clock.h"
 
+#include <unicode/locid.h>
 #include <unicode/udat.h>
 #include <unicode/udatpg.h>
 #include <unicode/ufieldpositer.h>
@@ -11,6 +12,7 @@
 #include <cwchar>
 #include <locale.h>
 #include <sys/stat.h>
+#include <utility>
 
 namespace {
 
@@ -70,11 +72,31 @@ std::string userTimeLocale() {
     return "C";
 }
 
+// The language and script a locale is written in: "az_IR" is Azerbaijani in Arabic script,
+// "tl_PH" Filipino in Latin.
+std::pair<std::string, std::string> writtenIn(const std::string& locale) {
+    icu::Locale full = icu::Locale::createCanonical(locale.c_str());
+    UErrorCode status = U_ZERO_ERROR;
+    full.addLikelySubtags(status);
+    return {full.getLanguage(), full.getScript()};
+}
+
+// Whether ICU has data of the locale's own language in its own script. Where it has none it
+// still opens the locale, from another: its generic root (az_IR, with a Persian calendar in
+// Latin digits), or a language it puts in the place of this one (fr_HT for ht_HT).
 bool knownToIcu(const std::string& locale) {
     UErrorCode status = U_ZERO_ERROR;
     UResourceBundle* bundle = ures_open(nullptr, locale.c_str(), &status);
+    std::string found;
+    if (U_SUCCESS(status) && status != U_USING_DEFAULT_WARNING) {
+        const char* actual = ures_getLocaleByType(bundle, ULOC_ACTUAL_LOCALE, &status);
+        if (U_SUCCESS(status) && actual)
+            found = actual;
+    }
     ures_close(bundle);
-    return U_SUCCESS(status) && status != U_USING_DEFAULT_WARNING;
+    if (found.empty() || found == "root")
+        return false;
+    return writtenIn(locale) == writtenIn(found);
 }
 
 // What tells one zone file from another at a path, as the C library tells them when it reads

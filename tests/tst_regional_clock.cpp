@@ -129,6 +129,12 @@ void TestRegionalClock::face_data() {
         << "aa_DJ.UTF-8" << ms(at(2026, 12, 12, 9, 5, 7)) << "12.12.2026"
         << " 9:05:07 saaku"
         << "Sat";
+    // ICU knows Azerbaijani in its Latin script only: in Iran, where it is written in Arabic
+    // script, ICU would fall back to its generic root, a Persian-calendar date in Latin digits.
+    QTest::newRow("az_IR, the C library's")
+        << "az_IR.UTF-8" << ms(at(2026, 12, 12, 9, 5, 7))
+        << QString::fromUtf8("\u06f2\u06f6/\u06f1\u06f2/\u06f1\u06f2")
+        << QString::fromUtf8("\u06f0\u06f9:\u06f0\u06f5:\u06f0\u06f7") << "Sat";
 #endif
 }
 
