@@ -3,7 +3,6 @@
 #include <unicode/locid.h>
 #include <unicode/udat.h>
 #include <unicode/udatpg.h>
-#include <unicode/ufieldpositer.h>
 #include <unicode/ures.h>
 #include <unicode/ustring.h>
 
@@ -187,17 +186,14 @@ std::string formatted(UDateFormat* format, UDate when) {
 std::array<std::string, 3> aroundSeconds(UDateFormat* format, UDate when) {
     UChar text[128];
     UErrorCode status = U_ZERO_ERROR;
-    UFieldPositionIterator* fields = ufieldpositer_open(&status);
-    const int32_t length = udat_formatForFields(
-        format, when, text, static_cast<int32_t>(std::size(text)), fields, &status);
-    int32_t begin = length, end = length, field = 0, from = 0, to = 0;
-    while (U_SUCCESS(status) && (field = ufieldpositer_next(fields, &from, &to)) >= 0) {
-        if (field == UDAT_SECOND_FIELD && begin == length)
-            begin = from, end = to;
-    }
-    ufieldpositer_close(fields);
+    UFieldPosition seconds{UDAT_SECOND_FIELD, 0, 0};
+    const int32_t length =
+        udat_format(format, when, text, static_cast<int32_t>(std::size(text)), &seconds, &status);
     if (U_FAILURE(status))
         return {};
+    int32_t begin = seconds.beginIndex, end = seconds.endIndex;
+    if (begin >= end)
+        begin = end = length;
     return {utf8(text, begin), utf8(text + begin, end - begin), utf8(text + end, length - end)};
 }
 
@@ -292,29 +288,36 @@ RegionalClock::RegionalClock(const std::string& localeName) : m_locale(new Local
     }
 }
 
-std::tm RegionalClock::localTime(std::chrono::system_clock::time_point when) const {
+std::tm RegionalClock::localTime(std::chrono::system_clock::time_point when, bool readZone) const {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
     // The C library reads the time zone once per process; tzset() reads it again (one stat()
     // of /etc/localtime when nothing changed), so a laptop that switches zones shows the new
     // one at the next second.
-    m_locale->zone.follow();
-    tzset();
+    if (readZone) {
+        m_locale->zone.follow();
+        tzset();
+    }
     if (!localtime_r(&seconds, &local))
         return RegionalClock::civilUtc(when);
     return local;
 }
 
-RegionalClock::FaceTexts RegionalClock::formatLocal(const std::tm& local) const {
+std::string RegionalClock::dateText(const std::tm& local) const {
     const long day = (local.tm_year + 1900L) * 1000 + local.tm_yday;
-    const UDate wall = wallClock(local);
     if (day != m_locale->day) {
         m_locale->day = day;
-        m_locale->dateText = m_locale->date ? formatted(m_locale->date, wall)
+        m_locale->dateText = m_locale->date ? formatted(m_locale->date, wallClock(local))
                                             : formatted(L"%x", local, m_locale->handle);
     }
+    return m_locale->dateText;
+}
+
+std::string RegionalClock::timeText(const std::tm& local) const {
     if (!m_locale->time)
-        return {m_locale->dateText, formatted(L"%X", local, m_locale->handle), local.tm_wday};
+        return formatted(L"%X", local, m_locale->handle);
+    const UDate wall = wallClock(local);
+    const long day = (local.tm_year + 1900L) * 1000 + local.tm_yday;
     const long minute = day * 1440 + local.tm_hour * 60 + local.tm_min;
     if (minute != m_locale->minute || local.tm_sec >= 60) {
         m_locale->minute = local.tm_sec < 60 ? minute : -1;
@@ -330,5 +333,5 @@ RegionalClock::FaceTexts RegionalClock::formatLocal(const std::tm& local) const 
         m_locale->timeText = aroundSeconds(m_locale->time, wall);
     }
     const auto& [before, secondsText, after] = m_locale->timeText;
-    return {m_locale->dateText, before + secondsText + after, local.tm_wday};
+    return before + secondsText + after;
 }
