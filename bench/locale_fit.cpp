@@ -1,23 +1,28 @@
 // Which locales' texts stand whole in the labels' boxes, with the fonts this machine has:
 //   locale_fit [LOCALE...]      every UTF-8 locale of /usr/share/i18n/SUPPORTED when none given
-// For each locale, the date line and the time line of moments that between them show every
-// form a text takes (each hour at minutes and seconds of every digit, days of every month, two
-// years), laid out two ways: "before", the C library's %x and %X at the design's sizes, as the
-// clock showed them up to now; "after", the clock's own texts at the sizes it fits them to. A
-// line is cut where its ink leaves its box; the time shows no seconds where a second later
-// reads the same. Prints one line a locale that is cut either way, then the counts.
+// For each locale, in each zone of ZONES (by default UTC, Europe/Berlin, America/New_York and
+// Australia/Lord_Howe, whose summer is half an hour), the date lines and the time lines of the
+// moments the clock fits its labels to (RegionalClock::sampleMoments(), real local times in
+// winter and in summer), laid out two ways: "before", the C library's %x and %X at the design's
+// sizes, as the clock showed them once; "after", the clock's own texts at the sizes the clock
+// fits them to (FaceFit). A line is cut where its ink leaves its box; the time shows no seconds
+// where a second later reads the same. Prints one line a locale and zone that is cut either way,
+// then the counts of locales and what the fit took (texts and both labels, fonts loaded).
 #include "design_layout.h"
+#include "face_fit.h"
 #include "face_font.h"
 #include "glyph_layout.h"
 #include "regional_clock.h"
 #include "twips.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRectF>
 #include <QSize>
 #include <QStringList>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -30,61 +35,44 @@ using namespace std::chrono;
 namespace {
 
 struct Texts {
-    QStringList dates, times, nextSeconds;
+    QStringList dates, times;
+    bool noSeconds = false; // some time reads the same a second later
 };
-
-std::vector<sys_seconds> moments() {
-    std::vector<sys_seconds> out;
-    for (int y : {2026, 2027})
-        for (unsigned m = 1; m <= 12; ++m)
-            for (unsigned d : {1u, 10u, 28u})
-                for (int h = 0; h < 24; h += 5)
-                    out.push_back(sys_days{year{y} / month{m} / day{d}} + hours{h});
-    for (int h = 0; h < 24; ++h)
-        for (int digit = 0; digit < 10; ++digit) {
-            const int ms = std::min(digit, 5) * 10 + digit;
-            out.push_back(sys_days{year{2026} / December / 9} + hours{h} + minutes{ms} +
-                          seconds{ms});
-        }
-    return out;
-}
-
-QString weekday(int index) {
-    const std::string_view name = WeekdayNames[static_cast<std::size_t>(index)];
-    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-}
 
 Texts before(const std::string& locale) {
     Texts texts;
     locale_t handle = newlocale(LC_ALL_MASK, locale.c_str(), static_cast<locale_t>(0));
     if (!handle)
         return texts;
-    const auto format = [handle](const char* pattern, const std::tm& t) {
+    const auto format = [handle](const char* pattern, system_clock::time_point when) {
+        const std::time_t t = system_clock::to_time_t(when);
+        std::tm local{};
+        localtime_r(&t, &local);
         char text[256] = {};
-        strftime_l(text, sizeof text, pattern, &t, handle);
+        strftime_l(text, sizeof text, pattern, &local, handle);
         return QString::fromUtf8(text);
     };
-    for (const sys_seconds when : moments()) {
-        const std::tm t = RegionalClock::civilUtc(when);
-        const std::tm next = RegionalClock::civilUtc(when + seconds{1});
-        texts.dates << format("%x", t) + ' ' + weekday(t.tm_wday);
-        texts.times << format("%X", t);
-        texts.nextSeconds << format("%X", next);
+    const RegionalClock::Moments moments = RegionalClock::sampleMoments();
+    for (const auto when : moments.days) {
+        const std::time_t t = system_clock::to_time_t(when);
+        std::tm local{};
+        localtime_r(&t, &local);
+        texts.dates << format("%x", when) + ' ' +
+                           QString::fromLatin1(WeekdayNames[std::size_t(local.tm_wday)].data(), 3);
+    }
+    for (const auto when : moments.times) {
+        texts.times << format("%X", when);
+        texts.noSeconds |= texts.times.back() == format("%X", when + seconds{1});
     }
     freelocale(handle);
     return texts;
 }
 
-Texts after(const std::string& locale) {
-    Texts texts;
-    const RegionalClock clock(locale);
-    // The moments in UTC stand for local ones: the process runs with TZ=UTC.
-    for (const sys_seconds when : moments()) {
-        const RegionalClock::FaceTexts face = clock.format(when);
-        texts.dates << QString::fromStdString(face.date) + ' ' + weekday(face.weekday);
-        texts.times << QString::fromStdString(face.time);
-        texts.nextSeconds << QString::fromStdString(clock.format(when + seconds{1}).time);
-    }
+Texts after(const RegionalClock& clock) {
+    const FaceFit::Lines lines = FaceFit::sampleLines(clock);
+    Texts texts{lines.dates, lines.times};
+    for (const auto when : RegionalClock::sampleMoments().times)
+        texts.noSeconds |= clock.format(when).time == clock.format(when + seconds{1}).time;
     return texts;
 }
 
@@ -108,14 +96,6 @@ QString cut(const QStringList& lines, const QFont& font, const QSize& box, int d
     return {};
 }
 
-bool noSeconds(const Texts& texts) {
-    for (qsizetype i = 0; i < texts.times.size(); ++i) {
-        if (texts.times[i] == texts.nextSeconds[i])
-            return true;
-    }
-    return false;
-}
-
 struct Count {
     int dateCut = 0, timeCut = 0, noSeconds = 0;
 };
@@ -124,8 +104,6 @@ struct Count {
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("TZ", "UTC");
-    tzset();
     QApplication app(argc, argv);
     std::vector<std::string> locales;
     for (int i = 1; i < argc; ++i)
@@ -142,41 +120,71 @@ int main(int argc, char* argv[]) {
                 locales.push_back(fields[0].toStdString());
         }
     }
+    const QByteArray zones =
+        qEnvironmentVariable(
+            "ZONES", QStringLiteral("UTC Europe/Berlin America/New_York Australia/Lord_Howe"))
+            .toLatin1();
     const QSize dateBox = boxOf(DesignLayout::kLabel1), timeBox = boxOf(DesignLayout::kLabel2);
     const QFont dateFont = FaceFont::font(DesignLayout::kLabel1.pixelSize);
     const QFont timeFont = FaceFont::font(DesignLayout::kLabel2.pixelSize);
     Count was, now;
     int measured = 0;
+    std::vector<double> fitMs;
     for (const std::string& locale : locales) {
-        const Texts old = before(locale);
-        if (old.times.isEmpty())
+        bool oldDateCut = false, oldTimeCut = false, oldStill = false;
+        bool newDateCut = false, newTimeCut = false, newStill = false, some = false;
+        for (const QByteArray& zone : zones.split(' ')) {
+            if (zone.isEmpty())
+                continue;
+            qputenv("TZ", zone);
+            tzset();
+            const Texts old = before(locale);
+            if (old.times.isEmpty())
+                break;
+            some = true;
+            QElapsedTimer timer;
+            timer.start();
+            const RegionalClock clock(locale);
+            const FaceFit::Lines lines = FaceFit::sampleLines(clock);
+            const FaceFont::Fit fittedDate = FaceFont::fitted(dateFont, dateBox, lines.dates);
+            const FaceFont::Fit fittedTime = FaceFont::fitted(timeFont, timeBox, lines.times);
+            fitMs.push_back(double(timer.nsecsElapsed()) / 1e6);
+            const Texts ours = after(clock);
+            const QString oldDate = cut(old.dates, dateFont, dateBox);
+            const QString oldTime = cut(old.times, timeFont, timeBox);
+            const QString newDate = cut(ours.dates, fittedDate.font, dateBox, fittedDate.drop);
+            const QString newTime = cut(ours.times, fittedTime.font, timeBox, fittedTime.drop);
+            const bool oldNone = old.noSeconds, newNone = ours.noSeconds;
+            oldDateCut |= !oldDate.isEmpty(), oldTimeCut |= !oldTime.isEmpty();
+            oldStill |= oldNone;
+            newDateCut |= !newDate.isEmpty(), newTimeCut |= !newTime.isEmpty();
+            newStill |= newNone;
+            if (!oldDate.isEmpty() || !oldTime.isEmpty() || oldNone || !newDate.isEmpty() ||
+                !newTime.isEmpty() || newNone)
+                std::printf("%-22s %-20s before: %s%s%s | after: %s%s%s (sizes %d, %d)\n",
+                            locale.c_str(), zone.constData(),
+                            oldDate.isEmpty() ? "" : qPrintable(" date cut: " + oldDate),
+                            oldTime.isEmpty() ? "" : qPrintable(" time cut: " + oldTime),
+                            oldNone ? " no seconds" : "",
+                            newDate.isEmpty() ? "" : qPrintable(" date cut: " + newDate),
+                            newTime.isEmpty() ? "" : qPrintable(" time cut: " + newTime),
+                            newNone ? " no seconds" : "", fittedDate.font.pixelSize(),
+                            fittedTime.font.pixelSize());
+        }
+        if (!some)
             continue;
         ++measured;
-        const Texts ours = after(locale);
-        const FaceFont::Fit fittedDate = FaceFont::fitted(dateFont, dateBox, ours.dates);
-        const FaceFont::Fit fittedTime = FaceFont::fitted(timeFont, timeBox, ours.times);
-        const QString oldDate = cut(old.dates, dateFont, dateBox);
-        const QString oldTime = cut(old.times, timeFont, timeBox);
-        const QString newDate = cut(ours.dates, fittedDate.font, dateBox, fittedDate.drop);
-        const QString newTime = cut(ours.times, fittedTime.font, timeBox, fittedTime.drop);
-        const bool oldStill = noSeconds(old), newStill = noSeconds(ours);
-        was.dateCut += !oldDate.isEmpty(), was.timeCut += !oldTime.isEmpty();
-        was.noSeconds += oldStill;
-        now.dateCut += !newDate.isEmpty(), now.timeCut += !newTime.isEmpty();
-        now.noSeconds += newStill;
-        if (!oldDate.isEmpty() || !oldTime.isEmpty() || oldStill || !newDate.isEmpty() ||
-            !newTime.isEmpty() || newStill)
-            std::printf("%-22s before: %s%s%s | after: %s%s%s (sizes %d, %d)\n", locale.c_str(),
-                        oldDate.isEmpty() ? "" : qPrintable(" date cut: " + oldDate),
-                        oldTime.isEmpty() ? "" : qPrintable(" time cut: " + oldTime),
-                        oldStill ? " no seconds" : "",
-                        newDate.isEmpty() ? "" : qPrintable(" date cut: " + newDate),
-                        newTime.isEmpty() ? "" : qPrintable(" time cut: " + newTime),
-                        newStill ? " no seconds" : "", fittedDate.font.pixelSize(),
-                        fittedTime.font.pixelSize());
+        was.dateCut += oldDateCut, was.timeCut += oldTimeCut, was.noSeconds += oldStill;
+        now.dateCut += newDateCut, now.timeCut += newTimeCut, now.noSeconds += newStill;
     }
-    std::printf("\n%d UTF-8 locales | date cut | time cut | no seconds\n", measured);
+    std::printf("\n%d UTF-8 locales, zones %s | date cut | time cut | no seconds\n", measured,
+                zones.constData());
     std::printf("before | %d | %d | %d\n", was.dateCut, was.timeCut, was.noSeconds);
     std::printf("after | %d | %d | %d\n", now.dateCut, now.timeCut, now.noSeconds);
+    if (!fitMs.empty()) {
+        std::sort(fitMs.begin(), fitMs.end());
+        std::printf("the fit, fonts loaded: median %.2f ms, max %.2f ms over %zu fits\n",
+                    fitMs[fitMs.size() / 2], fitMs.back(), fitMs.size());
+    }
     return now.dateCut + now.timeCut + now.noSeconds > 0 ? 1 : 0;
 }

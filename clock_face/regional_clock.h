@@ -31,20 +31,44 @@ public:
 
     FaceTexts format(std::chrono::system_clock::time_point when) const;
 
-    // The texts of moments that between them show every form the face takes in a year: each
-    // hour of the day (with its AM or PM word) and each month; with their digits at their
-    // widest, no text of the year is wider.
-    std::vector<FaceTexts> samples() const;
+    // Instants whose local times, in any zone, show between them every form the face's texts
+    // take in a year. Days: every month with every weekday, at both ends of the month (where
+    // zones change between summer and winter time, so that both of their names and offsets are
+    // seen), and each digit of a day of the month. Times: every hour of the day in winter and in
+    // summer, with minutes and seconds that reach every numeral a region writes for them,
+    // digits or words (十一, 廿二, 卅九, and digits above), whatever the zone's offset.
+    struct Moments {
+        std::vector<std::chrono::system_clock::time_point> days, times;
+    };
+    static Moments sampleMoments();
+
+    // The texts of sampleMoments() in the zone as it stands, each once: the dates of the days,
+    // with their weekdays, and the times. With their digits at their widest, no text of the
+    // year is wider.
+    struct Samples {
+        std::vector<FaceTexts> dates; // no time
+        std::vector<std::string> times;
+    };
+    Samples samples() const;
 
     // The calendar fields of a moment in UTC, for any moment the clock can hold: what the face
     // shows where the C library cannot tell the local time.
     static std::tm civilUtc(std::chrono::system_clock::time_point when);
 
 private:
-    FaceTexts formatLocal(const std::tm& local) const;
+    // The platform's parts: the local time of a moment, in the zone as it stands now or, for a
+    // run of moments, as it was last read; and the texts of a local time.
+    std::tm localTime(std::chrono::system_clock::time_point when, bool readZone = true) const;
+    std::string dateText(const std::tm& local) const;
+    std::string timeText(const std::tm& local) const;
 
     struct Locale;
-    std::unique_ptr<Locale> m_locale;
+    // Where Locale is whole, in the platform's file.
+    struct DropLocale {
+        void operator()(Locale* locale) const;
+    };
+    std::unique_ptr<Locale, DropLocale> m_locale;
+    bool m_requested = true;
 };
 
 inline constexpr std::array<std::string_view, 7> WeekdayNames{"Sun", "Mon", "Tue", "Wed",

@@ -1,8 +1,8 @@
 #include "regional_clock.h"
 
+#include <unicode/locid.h>
 #include <unicode/udat.h>
 #include <unicode/udatpg.h>
-#include <unicode/ufieldpositer.h>
 #include <unicode/ures.h>
 #include <unicode/ustring.h>
 
@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cwchar>
 #include <locale.h>
+#include <sys/stat.h>
+#include <utility>
 
 namespace {
 
@@ -69,27 +71,88 @@ std::string userTimeLocale() {
     return "C";
 }
 
+// The language and script a locale is written in: "az_IR" is Azerbaijani in Arabic script,
+// "tl_PH" Filipino in Latin.
+std::pair<std::string, std::string> writtenIn(const std::string& locale) {
+    icu::Locale full = icu::Locale::createCanonical(locale.c_str());
+    UErrorCode status = U_ZERO_ERROR;
+    full.addLikelySubtags(status);
+    return {full.getLanguage(), full.getScript()};
+}
+
+// Whether ICU has data of the locale's own language in its own script. Where it has none it
+// still opens the locale, from another: its generic root (az_IR, with a Persian calendar in
+// Latin digits), or a language it puts in the place of this one (fr_HT for ht_HT).
 bool knownToIcu(const std::string& locale) {
     UErrorCode status = U_ZERO_ERROR;
     UResourceBundle* bundle = ures_open(nullptr, locale.c_str(), &status);
+    std::string found;
+    if (U_SUCCESS(status) && status != U_USING_DEFAULT_WARNING) {
+        const char* actual = ures_getLocaleByType(bundle, ULOC_ACTUAL_LOCALE, &status);
+        if (U_SUCCESS(status) && actual)
+            found = actual;
+    }
     ures_close(bundle);
-    return U_SUCCESS(status) && status != U_USING_DEFAULT_WARNING;
+    if (found.empty() || found == "root")
+        return false;
+    return writtenIn(locale) == writtenIn(found);
 }
+
+// What tells one zone file from another at a path, as the C library tells them when it reads
+// /etc/localtime again: the file the path leads to, and when it was last written.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec written{};
+    off_t size = -1;
+
+    bool operator==(const FileStamp& other) const {
+        return device == other.device && inode == other.inode &&
+               written.tv_sec == other.written.tv_sec && written.tv_nsec == other.written.tv_nsec &&
+               size == other.size;
+    }
+};
+
+FileStamp stampOf(const char* path) {
+    struct stat st {};
+    if (stat(path, &st) != 0)
+        return {};
+    return {st.st_dev, st.st_ino, st.st_mtim, st.st_size};
+}
+
+// Where TZ names a file by its path (":/etc/localtime", "/path"), tzset() reads it once and
+// never again while TZ reads the same. The file is watched here as the C library watches
+// /etc/localtime when TZ is unset; where it has changed, TZ is read once as another zone so
+// that the next tzset() reads the file afresh, and is given back exactly as it was.
+class ZoneFile {
+public:
+    void follow() {
+        const char* variable = std::getenv("TZ");
+        const char* path = variable && *variable == ':' ? variable + 1 : variable;
+        if (!path || *path != '/') {
+            m_variable.clear();
+            return;
+        }
+        const FileStamp file = stampOf(path);
+        if (m_variable == variable && m_file == file)
+            return;
+        const bool changed = m_variable == variable;
+        m_variable = variable;
+        m_file = file;
+        if (changed) {
+            setenv("TZ", "UTC0", 1);
+            tzset();
+            setenv("TZ", m_variable.c_str(), 1);
+        }
+    }
+
+private:
+    std::string m_variable; // TZ as last seen, where it names a file
+    FileStamp m_file;
+};
 
 bool namesNoRegion(const std::string& name) {
     return name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
-}
-
-std::tm localTime(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    // The C library reads the time zone once per process; tzset() reads it again (one stat()
-    // of /etc/localtime when nothing changed), so a laptop that switches zones shows the new
-    // one at the next second.
-    tzset();
-    if (!localtime_r(&seconds, &local))
-        return RegionalClock::civilUtc(when);
-    return local;
 }
 
 // The local wall time as if it were UTC, in ICU's milliseconds.
@@ -123,17 +186,14 @@ std::string formatted(UDateFormat* format, UDate when) {
 std::array<std::string, 3> aroundSeconds(UDateFormat* format, UDate when) {
     UChar text[128];
     UErrorCode status = U_ZERO_ERROR;
-    UFieldPositionIterator* fields = ufieldpositer_open(&status);
-    const int32_t length = udat_formatForFields(
-        format, when, text, static_cast<int32_t>(std::size(text)), fields, &status);
-    int32_t begin = length, end = length, field = 0, from = 0, to = 0;
-    while (U_SUCCESS(status) && (field = ufieldpositer_next(fields, &from, &to)) >= 0) {
-        if (field == UDAT_SECOND_FIELD && begin == length)
-            begin = from, end = to;
-    }
-    ufieldpositer_close(fields);
+    UFieldPosition seconds{UDAT_SECOND_FIELD, 0, 0};
+    const int32_t length =
+        udat_format(format, when, text, static_cast<int32_t>(std::size(text)), &seconds, &status);
     if (U_FAILURE(status))
         return {};
+    int32_t begin = seconds.beginIndex, end = seconds.endIndex;
+    if (begin >= end)
+        begin = end = length;
     return {utf8(text, begin), utf8(text + begin, end - begin), utf8(text + end, length - end)};
 }
 
@@ -178,7 +238,6 @@ std::string formatted(const wchar_t* format, const std::tm& local, locale_t loca
 // the C library's own.
 struct RegionalClock::Locale {
     locale_t handle = static_cast<locale_t>(0);
-    bool requested = true;
     UDateFormat* date = nullptr;
     UDateFormat* time = nullptr;
     // The date changes once a day and the time but its seconds once a minute; the clock asks
@@ -188,6 +247,7 @@ struct RegionalClock::Locale {
     long minute = -1;
     std::array<std::string, 3> timeText; // before the seconds, the seconds, after them
     std::array<std::string, 60> seconds;
+    ZoneFile zone;
     ~Locale() {
         udat_close(date);
         udat_close(time);
@@ -196,7 +256,11 @@ struct RegionalClock::Locale {
     }
 };
 
-RegionalClock::RegionalClock(const std::string& localeName) : m_locale(std::make_unique<Locale>()) {
+void RegionalClock::DropLocale::operator()(Locale* locale) const {
+    delete locale;
+}
+
+RegionalClock::RegionalClock(const std::string& localeName) : m_locale(new Locale) {
     const std::string name = localeName.empty() ? userTimeLocale() : localeName;
     if (!namesNoRegion(name)) {
         const std::string icu = icuName(name);
@@ -219,32 +283,41 @@ RegionalClock::RegionalClock(const std::string& localeName) : m_locale(std::make
     m_locale->handle =
         newlocale(LC_TIME_MASK | LC_CTYPE_MASK, localeName.c_str(), static_cast<locale_t>(0));
     if (!m_locale->handle) {
-        m_locale->requested = m_locale->date != nullptr;
+        m_requested = m_locale->date != nullptr;
         m_locale->handle = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
     }
 }
 
-RegionalClock::~RegionalClock() = default;
-
-bool RegionalClock::hasRequestedLocale() const {
-    return m_locale->requested;
+std::tm RegionalClock::localTime(std::chrono::system_clock::time_point when, bool readZone) const {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    // The C library reads the time zone once per process; tzset() reads it again (one stat()
+    // of /etc/localtime when nothing changed), so a laptop that switches zones shows the new
+    // one at the next second.
+    if (readZone) {
+        m_locale->zone.follow();
+        tzset();
+    }
+    if (!localtime_r(&seconds, &local))
+        return RegionalClock::civilUtc(when);
+    return local;
 }
 
-RegionalClock::FaceTexts RegionalClock::format(std::chrono::system_clock::time_point when) const {
-    // One reading of the clock serves both texts and the weekday, so they never disagree.
-    return formatLocal(localTime(when));
-}
-
-RegionalClock::FaceTexts RegionalClock::formatLocal(const std::tm& local) const {
+std::string RegionalClock::dateText(const std::tm& local) const {
     const long day = (local.tm_year + 1900L) * 1000 + local.tm_yday;
-    const UDate wall = wallClock(local);
     if (day != m_locale->day) {
         m_locale->day = day;
-        m_locale->dateText = m_locale->date ? formatted(m_locale->date, wall)
+        m_locale->dateText = m_locale->date ? formatted(m_locale->date, wallClock(local))
                                             : formatted(L"%x", local, m_locale->handle);
     }
+    return m_locale->dateText;
+}
+
+std::string RegionalClock::timeText(const std::tm& local) const {
     if (!m_locale->time)
-        return {m_locale->dateText, formatted(L"%X", local, m_locale->handle), local.tm_wday};
+        return formatted(L"%X", local, m_locale->handle);
+    const UDate wall = wallClock(local);
+    const long day = (local.tm_year + 1900L) * 1000 + local.tm_yday;
     const long minute = day * 1440 + local.tm_hour * 60 + local.tm_min;
     if (minute != m_locale->minute || local.tm_sec >= 60) {
         m_locale->minute = local.tm_sec < 60 ? minute : -1;
@@ -260,5 +333,5 @@ RegionalClock::FaceTexts RegionalClock::formatLocal(const std::tm& local) const 
         m_locale->timeText = aroundSeconds(m_locale->time, wall);
     }
     const auto& [before, secondsText, after] = m_locale->timeText;
-    return {m_locale->dateText, before + secondsText + after, local.tm_wday};
+    return before + secondsText + after;
 }

@@ -6,21 +6,13 @@
 
 struct RegionalClock::Locale {
     std::wstring name; // empty: the user's default
-    bool requested = true;
 };
 
-namespace {
-
-std::tm localTime(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    // The CRT caches the time zone too; _tzset() reads the system's again.
-    _tzset();
-    // Before 1970 and after 3000 the CRT cannot say, and leaves every field at -1.
-    if (localtime_s(&local, &seconds) != 0)
-        return RegionalClock::civilUtc(when);
-    return local;
+void RegionalClock::DropLocale::operator()(Locale* locale) const {
+    delete locale;
 }
+
+namespace {
 
 SYSTEMTIME systemTime(const std::tm& local) {
     SYSTEMTIME st{};
@@ -51,34 +43,48 @@ std::string numbers(const char* format, int a, int b, int c) {
 
 } // namespace
 
-RegionalClock::RegionalClock(const std::string& localeName) : m_locale(std::make_unique<Locale>()) {
+RegionalClock::RegionalClock(const std::string& localeName) : m_locale(new Locale) {
     const std::wstring name = WindowsText::widen(localeName);
-    m_locale->requested = name.empty() || IsValidLocaleName(name.c_str());
-    if (m_locale->requested)
+    m_requested = name.empty() || IsValidLocaleName(name.c_str());
+    if (m_requested)
         m_locale->name = name;
 }
 
-RegionalClock::~RegionalClock() = default;
-
-bool RegionalClock::hasRequestedLocale() const {
-    return m_locale->requested;
+std::tm RegionalClock::localTime(std::chrono::system_clock::time_point when, bool readZone) const {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    // The CRT caches the time zone too; _tzset() reads the system's again.
+    if (readZone)
+        _tzset();
+    // Before 1970 and after 3000 the CRT cannot say, and leaves every field at -1.
+    if (localtime_s(&local, &seconds) != 0)
+        return RegionalClock::civilUtc(when);
+    return local;
 }
 
-RegionalClock::FaceTexts RegionalClock::format(std::chrono::system_clock::time_point when) const {
-    return formatLocal(localTime(when));
+namespace {
+
+const wchar_t* localeOf(const std::wstring& name) {
+    return name.empty() ? LOCALE_NAME_USER_DEFAULT : name.c_str();
 }
 
-RegionalClock::FaceTexts RegionalClock::formatLocal(const std::tm& local) const {
+} // namespace
+
+std::string RegionalClock::dateText(const std::tm& local) const {
     const SYSTEMTIME st = systemTime(local);
-    const wchar_t* locale =
-        m_locale->name.empty() ? LOCALE_NAME_USER_DEFAULT : m_locale->name.c_str();
-    const std::string date = formatted(
+    return formatted(
         [&](wchar_t* out, int size) {
-            return GetDateFormatEx(locale, DATE_SHORTDATE, &st, nullptr, out, size, nullptr);
+            return GetDateFormatEx(localeOf(m_locale->name), DATE_SHORTDATE, &st, nullptr, out,
+                                   size, nullptr);
         },
         numbers("%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday));
-    const std::string time = formatted(
-        [&](wchar_t* out, int size) { return GetTimeFormatEx(locale, 0, &st, nullptr, out, size); },
+}
+
+std::string RegionalClock::timeText(const std::tm& local) const {
+    const SYSTEMTIME st = systemTime(local);
+    return formatted(
+        [&](wchar_t* out, int size) {
+            return GetTimeFormatEx(localeOf(m_locale->name), 0, &st, nullptr, out, size);
+        },
         numbers("%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec));
-    return {date, time, local.tm_wday};
 }

@@ -6,9 +6,12 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <set>
 
 namespace FaceFont {
 
@@ -44,9 +47,17 @@ struct Extremes {
     QString digits;
 };
 
+// What a script's digits are in the font, learnt once for every line: the widest of them, and
+// how much further right than it another may ink.
+struct Digits {
+    QChar widest;
+    qreal reach = 0;
+};
+
 QList<Extremes> extremesOf(const QFont& font, const QStringList& lines, QPaintDevice* device) {
     const QFontMetricsF metrics(font, device);
-    QHash<char16_t, QChar> widest; // by the script's zero
+    QHash<char16_t, Digits> known; // by the script's zero
+    QSet<QString> seen;
     QList<Extremes> out;
     for (const QString& line : lines) {
         Extremes extremes{line, 0, {}};
@@ -54,52 +65,66 @@ QList<Extremes> extremesOf(const QFont& font, const QStringList& lines, QPaintDe
             if (c.digitValue() < 0)
                 continue;
             const char16_t zero = c.unicode() - static_cast<char16_t>(c.digitValue());
-            auto known = widest.find(zero);
-            if (known == widest.end()) {
-                QChar best(zero);
+            auto digits = known.find(zero);
+            if (digits == known.end()) {
+                Digits learnt{QChar(zero), 0};
                 for (char16_t d = 1; d < 10; ++d) {
                     if (metrics.horizontalAdvance(QChar(zero + d)) >
-                        metrics.horizontalAdvance(best))
-                        best = QChar(zero + d);
+                        metrics.horizontalAdvance(learnt.widest))
+                        learnt.widest = QChar(zero + d);
                 }
-                known = widest.insert(zero, best);
+                const qreal right = metrics.boundingRect(learnt.widest).right();
+                for (char16_t d = 0; d < 10; ++d)
+                    learnt.reach = std::max(learnt.reach,
+                                            metrics.boundingRect(QChar(zero + d)).right() - right);
+                digits = known.insert(zero, learnt);
             }
             if (!extremes.digits.contains(QChar(zero))) {
-                for (char16_t d = 0; d < 10; ++d) {
+                for (char16_t d = 0; d < 10; ++d)
                     extremes.digits += QChar(zero + d);
-                    extremes.reach =
-                        std::max(extremes.reach, metrics.boundingRect(QChar(zero + d)).right() -
-                                                     metrics.boundingRect(*known).right());
-                }
+                extremes.reach = std::max(extremes.reach, digits->reach);
             }
-            c = *known;
+            c = digits->widest;
         }
-        const bool seen = std::any_of(out.cbegin(), out.cend(), [&](const Extremes& other) {
-            return other.widest == extremes.widest;
-        });
-        if (!seen)
+        // Lines of one form differ in their digits alone: it is laid out once.
+        if (!seen.contains(extremes.widest)) {
+            seen.insert(extremes.widest);
             out.append(extremes);
+        }
     }
     return out;
 }
 
-// Where the lines ink, as far as any of their moments may: right, top and bottom.
-QRectF reachOf(const QFont& font, const QList<Extremes>& lines, QPaintDevice* device) {
-    QRectF reach;
-    for (const Extremes& line : lines) {
-        QRectF ink = GlyphLayout::shape(line.widest, font, device).ink();
+// Lays the lines out in one font, each only once, and says where they ink.
+class Reach {
+public:
+    Reach(const QFont& font, QPaintDevice* device) : m_font(font), m_device(device) {}
+
+    // Where the line inks, as far as any of its moments may: right, top and bottom.
+    QRectF of(const Extremes& line) {
+        QRectF ink = GlyphLayout::shape(line.widest, m_font, m_device).ink();
         if (ink.isEmpty())
-            continue;
+            return ink;
         ink.setRight(ink.right() + line.reach);
         if (!line.digits.isEmpty()) {
-            const QRectF tall = GlyphLayout::shape(line.widest + line.digits, font, device).ink();
-            ink.setTop(std::min(ink.top(), tall.top()));
-            ink.setBottom(std::max(ink.bottom(), tall.bottom()));
+            // Every line of the same scripts has the same digits.
+            auto tall = m_digits.find(line.digits);
+            if (tall == m_digits.end())
+                tall = m_digits.insert(line.digits,
+                                       GlyphLayout::shape(line.digits, m_font, m_device).ink());
+            if (!tall->isEmpty()) {
+                ink.setTop(std::min(ink.top(), tall->top()));
+                ink.setBottom(std::max(ink.bottom(), tall->bottom()));
+            }
         }
-        reach |= ink;
+        return ink;
     }
-    return reach;
-}
+
+private:
+    QFont m_font;
+    QPaintDevice* m_device;
+    QHash<QString, QRectF> m_digits;
+};
 
 // How much smaller the font must be for the lines to stand inside the box, dropped below its
 // top as far as their marks rise above it: 1 when they do.
@@ -111,35 +136,70 @@ qreal overflow(const QRectF& reach, const QSize& box) {
         {qreal(1), reach.right() / box.width(), (reach.bottom() + drop) / box.height()});
 }
 
+int dropOf(const QRectF& reach) {
+    return static_cast<int>(std::max<qreal>(0, std::ceil(-reach.top())));
+}
+
 } // namespace
 
 Fit fitted(const QFont& font, const QSize& box, const QStringList& lines, QPaintDevice* device) {
     const QList<Extremes> extremes = extremesOf(font, lines, device);
-    const auto worst = [&](const QFont& candidate) {
-        return overflow(reachOf(candidate, extremes, device), box);
-    };
-    const qreal atDesign = worst(font);
-    QFont chosen = font;
-    if (atDesign > 1) {
-        // Glyphs scale with the size, give or take the hinting of a pixel: start from the size
-        // that scale asks for and step to the largest that fits.
-        constexpr int kSmallest = 6;
-        const int design = font.pixelSize();
-        int size = std::max(kSmallest, static_cast<int>(std::floor(design / atDesign)));
-        chosen.setPixelSize(size);
-        while (size > kSmallest && worst(chosen) > 1)
-            chosen.setPixelSize(--size);
-        QFont larger = chosen;
-        while (size + 1 < design) {
-            larger.setPixelSize(size + 1);
-            if (worst(larger) > 1)
-                break;
-            chosen = larger;
-            ++size;
+    QList<QRectF> atDesign; // each line's reach at the design's size
+    QRectF all;
+    {
+        Reach reach(font, device);
+        for (const Extremes& line : extremes) {
+            atDesign.append(reach.of(line));
+            all |= atDesign.back();
         }
     }
-    const QRectF reach = reachOf(chosen, extremes, device);
-    return {chosen, static_cast<int>(std::max<qreal>(0, std::ceil(-reach.top())))};
+    const qreal over = overflow(all, box);
+    if (over <= 1)
+        return {font, dropOf(all)};
+
+    // Glyphs scale with the size, give or take the hinting of a pixel: the lines near the
+    // widest, the highest or the lowest decide the size, one of each that reach alike. All of
+    // them are laid out again at the size they give, which they must all stand whole at.
+    const int design = font.pixelSize();
+    QList<qsizetype> deciding;
+    std::set<std::array<qint64, 3>> alike;
+    for (qsizetype i = 0; i < extremes.size(); ++i) {
+        const QRectF& r = atDesign[i];
+        if (r.isEmpty() || (r.right() < all.right() - 0.1 * all.width() &&
+                            r.top() > all.top() + 0.1 * all.height() &&
+                            r.bottom() < all.bottom() - 0.1 * all.height()))
+            continue;
+        const std::array<qint64, 3> at{qRound64(r.right() * 64), qRound64(r.top() * 64),
+                                       qRound64(r.bottom() * 64)};
+        if (alike.insert(at).second)
+            deciding.append(i);
+    }
+    const auto reachAt = [&](int pixelSize, bool everyLine) {
+        QFont candidate = font;
+        candidate.setPixelSize(pixelSize);
+        Reach reach(candidate, device);
+        QRectF found;
+        if (everyLine) {
+            for (const Extremes& line : extremes)
+                found |= reach.of(line);
+        } else {
+            for (const qsizetype i : deciding)
+                found |= reach.of(extremes[i]);
+        }
+        return found;
+    };
+    constexpr int kSmallest = 6;
+    int size = std::max(kSmallest, static_cast<int>(std::floor(design / over)));
+    while (size > kSmallest && overflow(reachAt(size, false), box) > 1)
+        --size;
+    while (size + 1 < design && overflow(reachAt(size + 1, false), box) <= 1)
+        ++size;
+    QRectF reach = reachAt(size, true);
+    while (size > kSmallest && overflow(reach, box) > 1)
+        reach = reachAt(--size, true);
+    QFont chosen = font;
+    chosen.setPixelSize(size);
+    return {chosen, dropOf(reach)};
 }
 
 } // namespace FaceFont

@@ -2,8 +2,8 @@
 
 #include "clock_label.h"
 #include "design_layout.h"
-#include "face_font.h"
-#include "face_picture.h"
+#include "face_accessible.h"
+#include "face_fit.h"
 #include "position_file.h"
 #include "second_ticker.h"
 #include "setting_location.h"
@@ -16,9 +16,8 @@
 #include <QPainter>
 #include <QWindow>
 
-#include <cmath>
+#include <tuple>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -41,33 +40,6 @@ std::int16_t shiftCode(Qt::KeyboardModifiers modifiers) {
                                      ((modifiers & Qt::AltModifier) ? 4 : 0));
 }
 
-// The picture at the screen's own pixels, drawn at that density rather than scaled up.
-QPixmap pictureAt(qreal ratio) {
-    const int side = static_cast<int>(std::ceil(Twips::toPixels(kClientWidth) * ratio));
-    const std::vector<FacePicture::Rgb> pixels = FacePicture::draw(ratio, side, side);
-    QImage image(side, side, QImage::Format_RGB32);
-    for (int y = 0; y < side; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < side; ++x) {
-            const FacePicture::Rgb c = pixels[static_cast<std::size_t>(y * side + x)];
-            row[x] = qRgb(c.r, c.g, c.b);
-        }
-    }
-    image.setDevicePixelRatio(ratio);
-    return QPixmap::fromImage(image);
-}
-
-ClockLabel* makeLabel(const LabelDesign& design, QWidget* parent) {
-    auto* label = new ClockLabel(QString::fromLatin1(design.text), design.box.left, design.box.top,
-                                 design.box.width, design.box.height, parent);
-    label->setObjectName(QString::fromLatin1(design.name));
-    label->setFont(FaceFont::font(design.pixelSize));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, QColor(kTextRed, kTextGreen, kTextBlue));
-    label->setPalette(palette);
-    return label;
-}
-
 SettingLocation::Places settingPlaces(const Form1Seams& seams) {
     return {seams.programFolder(), seams.perUserFolder(), SettingLocation::MakeFolder};
 }
@@ -77,6 +49,7 @@ SettingLocation::Places settingPlaces(const Form1Seams& seams) {
 Form1::Form1(Form1Seams seams, QWidget* parent)
     : QWidget(parent), m_seams(std::move(seams)), m_regional(m_seams.timeLocale),
       m_face(QStringLiteral(":/face.bmp")) {
+    FaceAccessible::install();
     setWindowTitle(QString::fromLatin1(kCaption));
     QIcon icon(QStringLiteral(":/icon.ico"));
     // Title bars and task bars at a scale factor ask for more than 48 pixels.
@@ -97,9 +70,7 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
     setMouseTracking(true);
 
     m_place = new WindowPlace(this, m_seams.screenRects);
-    Label1 = makeLabel(kLabel1, this);
-    Label2 = makeLabel(kLabel2, this);
-    fitLabels();
+    std::tie(Label1, Label2) = FaceFit::makeLabels(this, m_regional);
     // The time changes every second: its digits keep their places, as a clock's do, and on X11
     // its changes go to a window of their own, which keeps what each second shows.
     Label2->setDigitsInCells(true);
@@ -245,34 +216,14 @@ void Form1::Timer1_Timer() {
 
 void Form1::ShowClock() {
     const RegionalClock::FaceTexts face = m_regional.format(m_seams.clock());
-    const std::string_view weekday = WeekdayNames[static_cast<std::size_t>(face.weekday)];
-    Label1->setText(QString::fromStdString(face.date) + QLatin1Char(' ') +
-                    QString::fromLatin1(weekday.data(), static_cast<qsizetype>(weekday.size())));
-    Label2->setText(QString::fromStdString(face.time));
-}
-
-// Where a region's texts are too wide or tall for a label's box at its design size, that label
-// takes the largest size at which every text of the year stands whole; elsewhere the design's.
-void Form1::fitLabels() {
-    QStringList dates, times;
-    for (const RegionalClock::FaceTexts& sample : m_regional.samples()) {
-        for (const std::string_view weekday : WeekdayNames)
-            dates << QString::fromStdString(sample.date) + QLatin1Char(' ') +
-                         QString::fromLatin1(weekday.data(),
-                                             static_cast<qsizetype>(weekday.size()));
-        times << QString::fromStdString(sample.time);
-    }
-    for (const auto& [label, lines] : {std::pair{Label1, dates}, std::pair{Label2, times}}) {
-        const FaceFont::Fit fit = FaceFont::fitted(label->font(), label->size(), lines, label);
-        label->setFont(fit.font);
-        label->setContentsMargins(0, fit.drop, 0, 0);
-    }
+    Label1->setText(FaceFit::dateLine(face));
+    Label2->setText(FaceFit::timeLine(face));
 }
 
 void Form1::paintEvent(QPaintEvent*) {
     const qreal ratio = devicePixelRatioF();
     if (ratio != 1 && ratio != m_sharpFace.devicePixelRatio())
-        m_sharpFace = pictureAt(ratio);
+        m_sharpFace = FaceFit::pictureAt(ratio);
     QPainter painter(this);
     // Only the changed rectangles are painted: the painter clips to them.
     painter.drawPixmap(QPoint(), ratio == 1 ? m_face : m_sharpFace);

@@ -71,7 +71,6 @@ protected:
 
 private:
     void ShowClock();
-    void fitLabels();
     QPointF windowTwips(const QMouseEvent* event) const;
     void endProgram(int status);
     bool windowPlaceable() const;

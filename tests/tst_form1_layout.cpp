@@ -4,6 +4,8 @@
 #include "glyph_layout.h"
 #include "regional_clock.h"
 
+#include <QAccessible>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -13,8 +15,35 @@
 #include <QWindow>
 
 #include <chrono>
+#include <ctime>
 
 using namespace std::chrono;
+
+namespace {
+
+// The zone a row names, for as long as it runs; the tests run in UTC.
+class ZoneForTest {
+public:
+    explicit ZoneForTest(const QByteArray& zone) : m_set(!zone.isEmpty()) {
+        if (m_set)
+            use(zone);
+    }
+    ~ZoneForTest() {
+        if (m_set)
+            use("UTC");
+    }
+    ZoneForTest(const ZoneForTest&) = delete;
+    ZoneForTest& operator=(const ZoneForTest&) = delete;
+
+private:
+    static void use(const QByteArray& zone) {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    bool m_set;
+};
+
+} // namespace
 
 // The window as designed, what it shows at start, and which input reaches it.
 class TestForm1Layout : public QObject {
@@ -173,30 +202,40 @@ void TestForm1Layout::pressInLabelKeepsMovesWithLabel() {
 
 void TestForm1Layout::faceFilledAtLoad_data() {
     QTest::addColumn<QString>("locale");
-    QTest::addColumn<int>("day"); // of December 2026
-    QTest::addColumn<int>("hour");
-    QTest::addColumn<QString>("upper"); // empty: not compared
+    QTest::addColumn<QDateTime>("when");  // UTC
+    QTest::addColumn<QByteArray>("zone"); // TZ; empty: UTC
+    QTest::addColumn<QString>("upper");   // empty: not compared
     QTest::addColumn<QString>("lower");
     QTest::addColumn<bool>("designSize"); // both labels at the design's sizes
     QTest::addColumn<QString>("font");    // a fallback font the texts need, if any
+    // The rows that name their texts at 08:05:41, the others at the widest minutes and seconds.
+    const QDateTime tuesday(QDate(2026, 12, 8), QTime(8, 5, 41), Qt::UTC);
 #ifdef _WIN32
     // Its "12:44:44 PM" is wider than the box at the design's size.
-    QTest::newRow("en-US") << "en-US" << 8 << 8 << "12/8/2026 Tue"
+    QTest::newRow("en-US") << "en-US" << tuesday << QByteArray() << "12/8/2026 Tue"
                            << "8:05:41 AM" << false << "";
     // Wine writes yyyy/M/d where Windows writes yyyy/MM/dd; a two-digit day reads the same.
-    QTest::newRow("ja-JP") << "ja-JP" << 12 << 8 << "2026/12/12 Sat"
+    QTest::newRow("ja-JP") << "ja-JP" << tuesday.addDays(4) << QByteArray() << "2026/12/12 Sat"
                            << "8:05:41" << true << "";
 #else
-    QTest::newRow("C") << "C" << 8 << 8 << "12/08/26 Tue"
+    QTest::newRow("C") << "C" << tuesday << QByteArray() << "12/08/26 Tue"
                        << "08:05:41" << true << "";
-    QTest::newRow("de_DE") << "de_DE.UTF-8" << 8 << 8 << "08.12.2026 Tue"
+    QTest::newRow("de_DE") << "de_DE.UTF-8" << tuesday << QByteArray() << "08.12.2026 Tue"
                            << "08:05:41" << true << "";
+    QTest::newRow("ja_JP, read as its texts")
+        << "ja_JP.UTF-8" << tuesday << QByteArray() << "2026/12/08 Tue"
+        << "8:05:41" << true << "";
     // Every text of the year whole in its box, seconds shown, at the design's sizes wherever
     // they fit: the regions people read the clock in, and the scripts that are widest and
     // tallest, at the hour of the widest digits.
-    const auto whole = [](const char* name, const char* locale, const char* font, bool design) {
-        QTest::newRow(name) << locale << 9 << 4 << ""
+    const auto wholeAt = [](const char* name, const char* locale, const QDateTime& when,
+                            const char* zone, const char* font, bool design) {
+        QTest::newRow(name) << locale << when << QByteArray(zone) << ""
                             << "" << design << font;
+    };
+    const QDateTime widest(QDate(2026, 12, 9), QTime(4, 44, 44), Qt::UTC);
+    const auto whole = [&](const char* name, const char* locale, const char* font, bool design) {
+        wholeAt(name, locale, widest, "", font, design);
     };
     whole("C at 04:44", "C", "", true);
     whole("en_GB", "en_GB.UTF-8", "", true);
@@ -215,13 +254,23 @@ void TestForm1Layout::faceFilledAtLoad_data() {
     whole("kn_IN, Kannada", "kn_IN.UTF-8", "Noto Sans Kannada", false);
     whole("nb_NO, seconds its C library leaves out", "nb_NO.UTF-8", "", true);
     whole("aa_DJ, the C library's texts", "aa_DJ.UTF-8", "", false);
+    // Texts of the C library that only some moments show: numbers written in words, a weekday
+    // named with a month, the zone's name in summer.
+    wholeAt("lzh_TW at 11:11:11, its numbers in words", "lzh_TW.UTF-8",
+            QDateTime(QDate(2026, 12, 9), QTime(11, 11, 11), Qt::UTC), "", "Noto Sans CJK JP",
+            false);
+    wholeAt("shn_MM on Tuesday 6 October", "shn_MM.UTF-8",
+            QDateTime(QDate(2026, 10, 6), QTime(4, 44, 44), Qt::UTC), "", "Noto Sans Myanmar",
+            false);
+    wholeAt("bi_VU in Berlin in July, CEST", "bi_VU.UTF-8",
+            QDateTime(QDate(2026, 7, 15), QTime(10, 44, 44), Qt::UTC), "Europe/Berlin", "", false);
 #endif
 }
 
 void TestForm1Layout::faceFilledAtLoad() {
     QFETCH(QString, locale);
-    QFETCH(int, day);
-    QFETCH(int, hour);
+    QFETCH(QDateTime, when);
+    QFETCH(QByteArray, zone);
     QFETCH(QString, upper);
     QFETCH(QString, lower);
     QFETCH(bool, designSize);
@@ -231,18 +280,27 @@ void TestForm1Layout::faceFilledAtLoad() {
     if (!font.isEmpty() && !QFontDatabase::families().contains(font))
         QSKIP("the tests' font for this script is not installed (Debian: fonts-noto-core, "
               "fonts-noto-cjk)");
+    const ZoneForTest inZone(zone);
     Harness h;
     h.locale = locale.toStdString();
-    // The rows that name their texts at 08:05:41, the others at the widest minutes and seconds.
-    const int minute = upper.isEmpty() ? 44 : 5, second = upper.isEmpty() ? 44 : 41;
-    h.now = at(2026, 12, unsigned(day), hour, minute, second);
+    h.now = system_clock::time_point(milliseconds(when.toMSecsSinceEpoch()));
     Form1 form(h.seams());
     form.Form_Load();
     if (!upper.isEmpty()) {
         QCOMPARE(label1(form).text(), upper);
         QCOMPARE(label2(form).text(), lower);
     }
-    for (const ClockLabel* label : {&label1(form), &label2(form)}) {
+    // The window is the program's frame with its title, the lines inside it.
+    QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&form);
+    QVERIFY(frame);
+    QCOMPARE(frame->role(), QAccessible::Window);
+    QCOMPARE(frame->text(QAccessible::Name), QStringLiteral("Velomire -KORUVA!-"));
+    for (ClockLabel* label : {&label1(form), &label2(form)}) {
+        // A screen reader meets a line as static text named by what it shows.
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
+        QVERIFY(read);
+        QCOMPARE(read->role(), QAccessible::StaticText);
+        QCOMPARE(read->text(QAccessible::Name), label->text());
         const QRectF ink = GlyphLayout::shape(label->text(), label->font(), nullptr,
                                               label->contentsRect().topLeft())
                                .ink();
