@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs one desktop of desktops.txt for the end-to-end tests: an X server (Xvfb, or the
 # XWayland of a Wayland compositor) with its window manager, each with a session bus, a runtime
-# folder and a home of its own, and tells REPORT "DISPLAY XAUTHORITY" once X clients can
-# connect; SIGTERM ends it. lib/display.sh starts it as the first process of a PID namespace
+# folder and a home of its own, and tells REPORT "DISPLAY XAUTHORITY SESSION_BUS_ADDRESS" once
+# X clients can connect; SIGTERM ends it. lib/display.sh starts it as the first process of a PID namespace
 # where it can, so that what the desktop starts (services the bus activates, the compositor's
 # helpers, the throw-away user's processes) ends with it.
 #   desktop.sh NAME REPORT FOLDER [USER]
@@ -22,12 +22,13 @@ export NO_AT_BRIDGE=1
 unset DISPLAY WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
 MAIN=
 XSERVER=
-BUS=
+BUS_PID=
 
-# The window manager first (it may still talk to the X server as it ends), then the server.
+# The window manager first (it may still talk to the X server as it ends), then the server,
+# then the bus with what it started.
 end_all() {
     local pid
-    for pid in $MAIN $XSERVER $BUS; do
+    for pid in $MAIN $XSERVER; do
         kill "$pid" 2>/dev/null
         local waited=0
         while kill -0 "$pid" 2>/dev/null && [ $waited -lt 100 ]; do
@@ -37,6 +38,7 @@ end_all() {
         kill -KILL "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
+    end_session_bus
     exit 0
 }
 trap end_all TERM INT HUP
@@ -48,13 +50,9 @@ fifo() {
     echo "$path"
 }
 
+# Every desktop has a session bus, shared by its programs and the clock.
 start_bus() {
-    local address
-    address=$(fifo bus)
-    dbus-daemon --session --nofork --print-address=3 3>"$address" 2>>"$FOLDER/bus.log" &
-    BUS=$!
-    read -r -t 30 DBUS_SESSION_BUS_ADDRESS <"$address" || { echo "no session bus" >&2; exit 1; }
-    export DBUS_SESSION_BUS_ADDRESS
+    new_session_bus "$FOLDER/bus.log" || { echo "no session bus: $(tail -n 3 "$FOLDER/bus.log")" >&2; exit 1; }
 }
 
 own_xvfb() {
@@ -89,9 +87,9 @@ await() {
 }
 
 XAUTH=-
+start_bus
 case "$(desktop_fact "$NAME" start):$NAME" in
 x11:*)
-    start_bus
     own_xvfb
     options=()
     case "$NAME" in
@@ -107,7 +105,6 @@ x11:*)
     MAIN=$!
     ;;
 wayland:kwin_wayland)
-    start_bus
     told=$(fifo told)
     # The installed binary carries a file capability that a container may refuse to grant;
     # a plain copy runs without it.
@@ -119,7 +116,6 @@ wayland:kwin_wayland)
     read -r -t 60 DISPLAY XAUTH <>"$told" || { echo "no XWayland from kwin_wayland" >&2; exit 1; }
     ;;
 wayland:mutter_wayland)
-    start_bus
     told=$(fifo told)
     # Its XWayland takes only clients with the cookie it writes under XDG_RUNTIME_DIR.
     mutter --wayland --headless --virtual-monitor 1280x800 --wayland-display \
@@ -138,6 +134,7 @@ output * mode 1280x800
 exec sh -c 'xhost +si:localuser:root >/dev/null; exec $(teller "$told")'
 EOF
     env -i PATH=/usr/bin:/bin HOME="$FOLDER/runtime" XDG_RUNTIME_DIR="$FOLDER/runtime" \
+        ${KORUVA_RUN:+KORUVA_RUN=$KORUVA_RUN} \
         WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
         setpriv --reuid="$AS_USER" --regid="$AS_USER" --clear-groups \
         sway -c "$FOLDER/sway.config" >>"$FOLDER/wm.log" 2>&1 &
@@ -165,7 +162,7 @@ esac
 export DISPLAY
 [ "$XAUTH" = - ] || export XAUTHORITY="$XAUTH"
 await "$NAME to manage the screen" wm_ready
-echo "$DISPLAY $XAUTH" >"$REPORT"
+echo "$DISPLAY $XAUTH $DBUS_SESSION_BUS_ADDRESS" >"$REPORT"
 while kill -0 "$MAIN" 2>/dev/null; do wait "$MAIN"; done
 echo "$NAME ended" >&2
 end_all

@@ -151,6 +151,7 @@ native_wayland() {
     local runtime="$WORK/wayland-runtime" stale
     # weston with its XWayland ends first: this one runs without.
     stop_display
+    new_session_bus "$WORK/bus.log" || fail "no session bus: $(tail -n 3 "$WORK/bus.log")"
     mkdir -m 700 "$runtime"
     # Its own process group, so that its helper clients end with it.
     XDG_RUNTIME_DIR="$runtime" setsid weston --backend=headless-backend.so \
@@ -176,6 +177,7 @@ native_wayland() {
     wait_until "the clock drawn on native Wayland" drawn_on_wayland
     stop_clock
     end_desktop
+    end_session_bus
     [ "$(cat "$app/setting.dat")" = "$(crlf 1500 3000)" ] || fail "native Wayland changed setting.dat"
     echo "ok: native Wayland where DISPLAY names no server"
 }
