@@ -56,7 +56,7 @@ start_bus() {
 }
 
 own_xvfb() {
-    new_xvfb "$FOLDER/x.log" || { echo "Xvfb did not start: $(tail -n 5 "$FOLDER/x.log")" >&2; exit 1; }
+    new_xvfb "$FOLDER/x.log" "${1:-1280x800}" || { echo "Xvfb did not start: $(tail -n 5 "$FOLDER/x.log")" >&2; exit 1; }
     XSERVER=$XVFB_PID
     export DISPLAY=$XVFB_DISPLAY
 }
@@ -74,6 +74,18 @@ teller() {
 }
 
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+native_pointer_in_corner() {
+    local box
+    box=$(import -window "$(native_output_window)" ppm:- | convert ppm:- -fuzz 0 -fill black \
+        +opaque "#${NATIVE_BACKGROUND#0xff}" -trim -format '%w %h %X %Y' info: 2>/dev/null | tr -d +)
+    read -r w h x y <<<"$box"
+    [ "${w:-0}" -gt 1 ] && [ $((x + w)) -le 40 ] && [ $((y + h)) -le 40 ]
+}
+native_output_shown() {
+    local window
+    window=$(native_output_window) && [ -n "$window" ] &&
+        [ "$(import -window "$window" -crop 1x1+1000+680 -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}')" = "#${NATIVE_BACKGROUND#0xff}" ]
+}
 
 await() {
     local what=$1 tries=0
@@ -149,6 +161,37 @@ wayland:weston)
     await "XWayland's display" grep -q 'xserver listening on display' "$FOLDER/wm.log"
     DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$FOLDER/wm.log")
     ;;
+native:*)
+    # weston's output is a window of the Xvfb, smaller than its screen, and its seat has the
+    # Xvfb's pointer. No XWayland: the clock finds no X server of its own.
+    own_xvfb 1280x800
+    xdotool mousemove 1279 799
+    cat >"$FOLDER/weston.ini" <<EOF
+[core]
+xwayland=false
+idle-time=0
+[shell]
+panel-position=none
+background-color=$NATIVE_BACKGROUND
+startup-animation=none
+animation=none
+close-animation=none
+focus-animation=none
+locking=false
+[input-method]
+path=
+EOF
+    weston --backend=x11-backend.so --use-pixman --width=1024 --height=700 \
+        --socket=wayland-koruva --config="$FOLDER/weston.ini" >>"$FOLDER/wm.log" 2>&1 &
+    MAIN=$!
+    await "weston's socket" test -S "$XDG_RUNTIME_DIR/wayland-koruva"
+    await "weston's output to show its background" native_output_shown
+    # The pointer's image stays where the pointer leaves the output: in its top-left corner,
+    # which the checks leave out, until a check moves it onto the clock.
+    xdotool mousemove 4 4
+    await "weston to draw the pointer in the output's corner" native_pointer_in_corner
+    xdotool mousemove 1279 799
+    ;;
 odd:*)
     own_xvfb
     /usr/bin/python3 "$HERE/odd_wm.py" "${NAME#odd-}" >>"$FOLDER/wm.log" 2>&1 &
@@ -161,7 +204,7 @@ odd:*)
 esac
 export DISPLAY
 [ "$XAUTH" = - ] || export XAUTHORITY="$XAUTH"
-await "$NAME to manage the screen" wm_ready
+is_native_wayland "$NAME" || await "$NAME to manage the screen" wm_ready
 echo "$DISPLAY $XAUTH $DBUS_SESSION_BUS_ADDRESS" >"$REPORT"
 while kill -0 "$MAIN" 2>/dev/null; do wait "$MAIN"; done
 echo "$NAME ended" >&2

@@ -182,7 +182,65 @@ native_wayland() {
     echo "ok: native Wayland where DISPLAY names no server"
 }
 
+# Native Wayland with a pointer: weston's X11 backend shows its output in a window of an Xvfb
+# and its seat has the Xvfb's pointer, which xdotool drives; there is no XWayland, and the clock
+# finds no X server (no DISPLAY), so it runs on Wayland. What it shows is read from weston's
+# window; what it asks of the compositor from its Wayland log. Motion over the picture swings
+# the labels; a press and a drag move the window through the compositor (the clock asks it to);
+# a double-click then ends the clock, saving nothing, and says why.
+native_wayland_input() {
+    start_display "$1"
+    WID=$(native_output_window)
+    [ -n "$WID" ] || fail "no output window of weston's"
+    local app
+    app=$(new_program_folder)
+    env -u DISPLAY XDG_RUNTIME_DIR="$WORK/desktop/runtime" WAYLAND_DISPLAY=wayland-koruva \
+        WAYLAND_DEBUG=client "$app/koruva" 2>>"$WORK/clock.stderr" &
+    CLOCK_PID=$!
+    shown_whole() {
+        clock_running || fail "the clock ended at start-up: $(grep -v '^\[' "$WORK/clock.stderr" | tail -n 3)"
+        read_native_output || return 1
+        local box="$AREA_X $AREA_Y $AREA_W $AREA_H"
+        # Drawn whole: the same twice over.
+        read_native_output && [ "$box" = "$AREA_X $AREA_Y $AREA_W $AREA_H" ]
+    }
+    wait_until "the clock shown on weston's output" shown_whole
+    grep -q 'wl_compositor@' "$WORK/clock.stderr" || fail "the clock is not a Wayland client"
+    remember_labels_home
+
+    # Motion over the picture, below the labels.
+    xdotool mousemove $((CX + 140)) $((CY + 250)) mousemove_relative -- 3 0 mousemove_relative -- 3 0
+    labels_away() { ! labels_home; }
+    wait_until "motion on native Wayland to swing the labels" labels_away
+    wait_until "the swing to bring the labels home" labels_home
+
+    # A press on the picture: the clock hands the move to the compositor, which then moves the
+    # window with the pointer, by exactly as much.
+    local moves x0=$AREA_X y0=$AREA_Y
+    moves=$(grep -c 'xdg_toplevel@[0-9]*\.move(' "$WORK/clock.stderr" || true)
+    xdotool mousemove $((CX + 100)) $((CY + 132)) mousedown 1
+    asked_to_move() { [ "$(grep -c 'xdg_toplevel@[0-9]*\.move(' "$WORK/clock.stderr")" -gt "$moves" ]; }
+    wait_until "the clock to ask weston to move it" asked_to_move
+    xdotool mousemove_relative --sync -- 40 30
+    wait_until "the drag to move the window by 40,30 through weston" native_window_at $((x0 + 40)) $((y0 + 30))
+    xdotool mouseup 1
+    clock_running || fail "the drag ended the clock"
+
+    # The pointer rests on the picture, where its image is no label's: a double-click there.
+    xdotool mousemove $((CX + 5)) $((CY + 5)) click --repeat 2 --delay 60 1
+    wait_clock_exit 0
+    grep -qx 'the compositor places this window: its position is not saved' "$WORK/clock.stderr" ||
+        fail "the double-click did not say why it saved nothing"
+    [ ! -e "$app/setting.dat" ] && [ ! -e "$XDG_CONFIG_HOME/Velomire -KORUVA!-/setting.dat" ] ||
+        fail "the double-click on native Wayland saved a position"
+    echo "ok: $1 (native Wayland: motion swings, a drag moves the window through weston, a double-click ends it)"
+}
+
 check() {
+    if is_native_wayland "$1"; then
+        native_wayland_input "$1"
+        return
+    fi
     check_desktop "$1"
     [ "$1" != weston ] || native_wayland
 }

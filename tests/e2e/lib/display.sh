@@ -21,6 +21,12 @@ desktops_for() {
     }' "$DESKTOPS_TABLE"
 }
 
+# A native Wayland desktop (start native): weston's output is the X window native_output_window
+# names on the Xvfb, its background this colour (0xAARRGGBB), which the clock's picture lacks.
+NATIVE_BACKGROUND=0xff00FF00
+native_output_window() { xdotool search --class '^Weston Compositor$' 2>/dev/null | head -n 1; }
+is_native_wayland() { [ "$(desktop_fact "${1:-$WM}" start)" = native ]; }
+
 # has_trait TRAIT [DESKTOP]: whether the desktop (WM unless named) has it.
 has_trait() { [[ ",$(desktop_fact "${2:-$WM}" traits)," == *",$1,"* ]]; }
 frames_windows() { has_trait frames; }
@@ -42,6 +48,8 @@ desktop_missing() {
     if [ ${#missing[@]} -gt 0 ] || ! command -v "$program" >/dev/null; then
         echo "not installed: ${missing[*]:-$program} (Debian: apt-get install ${packages//,/ };" \
             "tools/install-deps.sh test installs every desktop)"
+    elif is_native_wayland "$desktop" && ! compgen -G "/usr/lib/*/libweston-*/x11-backend.so" >/dev/null; then
+        echo "this weston has no X11 backend (x11-backend.so), which gives its seat the Xvfb's pointer"
     elif has_trait as-user "$desktop" && [ "$(id -u)" -ne 0 ]; then
         echo "$desktop refuses root and runs as a user of its own, which only root can make"
     fi
