@@ -3,7 +3,8 @@
 # window manager, cycle after cycle, also partly off the screen and at twice the scale. Each
 # start shows the window once, at its place. Where the compositor's policy places windows
 # (sway, weston), the window shows at once wherever that is, and a save holds where it is. On a
-# Wayland session without XWayland (with weston) the clock shows on native Wayland.
+# Wayland session without XWayland (with weston) the clock shows on native Wayland, and there
+# (weston_native) takes the pointer's input. On a bare X server a screen reader reads the face.
 #   startup_and_exit.sh KORUVA [DESKTOP...]   (every desktop of desktops.txt unless named)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -236,6 +237,52 @@ native_wayland_input() {
     echo "ok: $1 (native Wayland: motion swings, a drag moves the window through weston, a double-click ends it)"
 }
 
+# The face read aloud: a screen reader (an AT-SPI client) on a session bus of the test's own,
+# whose accessibility bus (at-spi2-core) the bus starts as a desktop's does, and Qt's bridge on,
+# finds the program's frame by its title and in it two labels, the date above the time, that
+# read what ICU writes for the instant with the region's own patterns (tests/e2e/read_aloud.py,
+# none of the program's code), in two regions, each in a zone of its own.
+read_aloud() {
+    local missing=() why
+    [ -x /usr/libexec/at-spi-bus-launcher ] || missing+=(at-spi2-core)
+    command -v dbus-send >/dev/null || missing+=(dbus-bin)
+    /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || missing+=(python3-pyatspi)
+    /usr/bin/python3 -c 'import icu' 2>/dev/null || missing+=(python3-icu)
+    if [ ${#missing[@]} -gt 0 ]; then
+        why="not installed: ${missing[*]} (Debian: apt-get install them, or tools/install-deps.sh test)"
+        [ "${CI:-}" != true ] || fail "$why; CI reads the face aloud"
+        echo "SKIP the face read aloud: $why"
+        return 0
+    fi
+    # The session's runtime folder, where the accessibility bus puts its socket: ours.
+    export XDG_RUNTIME_DIR="$WORK/runtime"
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    start_display none
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+        >/dev/null || fail "the session bus started no accessibility bus"
+    local case locale zone app
+    for case in "en_US.UTF-8 America/New_York" "ja_JP.UTF-8 Asia/Tokyo"; do
+        read -r locale zone <<<"$case"
+        app=$(new_program_folder)
+        LC_ALL=$locale TZ=$zone QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 start_clock "$app"
+        wait_until "a screen reader to find the $locale clock" read_face "$locale" "$zone"
+        stop_clock
+    done
+    stop_display
+    unset XDG_RUNTIME_DIR
+}
+
+# One reading: fails the test when the face reads otherwise, false while no clock is found.
+read_face() {
+    local said status=0
+    said=$(/usr/bin/python3 "$E2E_DIR/read_aloud.py" "$1" "$2" 2>&1) || status=$?
+    case $status in
+    0) echo "ok the face read aloud in $1, $2: $said" ;;
+    1) return 1 ;;
+    *) fail "the face read aloud in $1, $2: $said" ;;
+    esac
+}
+
 check() {
     if is_native_wayland "$1"; then
         native_wayland_input "$1"
@@ -243,6 +290,7 @@ check() {
     fi
     check_desktop "$1"
     [ "$1" != weston ] || native_wayland
+    [ "$1" != none ] || read_aloud
 }
 on_every_desktop check "${@:2}"
 echo "PASS"

@@ -137,14 +137,19 @@ start_xvfb() {
 # session bus: the tests', desktop.sh's and the package stage's. Without an address of its
 # own, a program that asks for the session bus makes libdbus autolaunch one (dbus-x11's
 # dbus-launch) that outlives it; where no bus is wanted, no_session_bus says so.
+# The services the bus starts for its clients (the accessibility bus and its registry) are
+# handed to init once started, so the bus marks its environment, which they inherit, and
+# end_session_bus finds them by that mark.
 new_session_bus() {
     local log=$1 fifo fd address=
     shift
+    BUS_MARK=$BASHPID-$RANDOM$RANDOM
     fifo=$(mktemp -u "${TMPDIR:-/tmp}/koruva-bus.XXXXXX")
     mkfifo -m 600 "$fifo"
     # Opened for reading and writing: a daemon that dies before it tells cannot block us.
     exec {fd}<>"$fifo"
-    "$@" dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$fifo" 2>>"$log" &
+    "$@" env KORUVA_BUS="$BUS_MARK" dbus-daemon --session --nofork --nopidfile --print-address=3 \
+        3>"$fifo" >>"$log" 2>&1 &
     BUS_PID=$!
     read -r -t 30 address <&"$fd" || true
     exec {fd}<&-
@@ -158,10 +163,11 @@ new_session_bus() {
 }
 
 # Ends the session bus of new_session_bus, and the services it started for its clients (the
-# accessibility bus and its registry, a portal), which are its children.
+# accessibility bus and its registry, a portal).
 end_session_bus() {
     [ -n "${BUS_PID:-}" ] || return 0
-    end_tree "$BUS_PID"
+    # shellcheck disable=SC2046 # one PID a word
+    end_tree "$BUS_PID" $(grep -lsz "^KORUVA_BUS=$BUS_MARK\$" /proc/[0-9]*/environ | cut -d/ -f3)
     BUS_PID=
     unset DBUS_SESSION_BUS_ADDRESS
 }
@@ -199,14 +205,15 @@ end_process() {
     wait "$pid" 2>/dev/null || true
 }
 
-# The process $1 and every process below it, stopped first so that none starts another or
-# slips out to init meanwhile, then ended and waited for: zombies count as ended.
+# The processes named and every process below them, stopped first so that none starts another
+# or slips out to init meanwhile, then ended and waited for (a child of ours is reaped): zombies
+# count as ended.
 end_tree() {
-    local root=$1 pids=() pid more
-    [ -n "$root" ] || return 0
-    kill -0 "$root" 2>/dev/null || { wait "$root" 2>/dev/null || true; return 0; }
-    pids=("$root")
-    kill -STOP "$root" 2>/dev/null || true
+    local pids=() pid more
+    for pid; do
+        if kill -STOP "$pid" 2>/dev/null; then pids+=("$pid"); fi
+    done
+    [ ${#pids[@]} -gt 0 ] || { wait "$1" 2>/dev/null || true; return 0; }
     # Below a stopped process nothing new starts, so a few rounds find every descendant.
     for _ in $(seq 20); do
         more=$(descendants "${pids[@]}")
@@ -221,7 +228,7 @@ end_tree() {
     local deadline=$((SECONDS + 5))
     while ! all_ended "${pids[@]}" && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
     all_ended "${pids[@]}" || for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
-    wait "$root" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
     deadline=$((SECONDS + 5))
     while ! all_ended "${pids[@]}" && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
 }
