@@ -84,7 +84,7 @@ def main():
         return 2
     for second, face in faces.items():
         if face == read:
-            print("%s; ICU's for %s" % (said, time.strftime("%H:%M:%S", time.gmtime(second))))
+            print("%s; as ICU writes %s UTC" % (said, time.strftime("%H:%M:%S", time.gmtime(second))))
             return 0
     print("%s; ICU writes %s" % (said, " or ".join("%r / %r" % face for face in faces.values())))
     return 2
