@@ -21,6 +21,16 @@ build=(cmake make g++ pkg-config qt6-base-dev libxcb1-dev qt6-wayland libicu-dev
 # (python3-xlib).
 e2e=(xvfb xdotool x11-utils imagemagick util-linux python3-xlib)
 
+# What desktops bring that changes the program's surroundings, so that the tests always run
+# where it is possible: a session bus (dbus-daemon), which every run of the clock gets from its
+# test (tests/e2e/lib/display.sh); dbus-x11, which XFCE, MATE and others install, and with which
+# libdbus autolaunches a bus for a program that finds none (a daemon that outlives it), so the
+# tests must give each run its bus or say none is wanted; at-spi2-core, the accessibility bus
+# that screen readers use, which Qt's bridge joins when it runs.
+# Reading the face as a screen reader does, and checking it against the region's own patterns
+# without the program's code: an AT-SPI client (python3-pyatspi) and ICU (python3-icu).
+session=(dbus-daemon dbus-x11 at-spi2-core python3-pyatspi python3-icu)
+
 # The desktops the end-to-end tests run the clock under, each framing windows its own way: the
 # packages column of tests/e2e/desktops.txt, which says why each is needed.
 mapfile -t window_managers < <(awk '!/^#/ && NF {n = split($6, p, ","); for (i = 1; i <= n; i++) print p[i]}' \
@@ -61,7 +71,7 @@ for group in "${@:-run}"; do
     case $group in
     run) packages+=("${build[@]}") ;;
     unit) packages+=("${build[@]}" "${locales[@]}") ;;
-    test) packages+=("${build[@]}" "${e2e[@]}" "${window_managers[@]}" "${locales[@]}" "${fuzz[@]}"
+    test) packages+=("${build[@]}" "${e2e[@]}" "${session[@]}" "${window_managers[@]}" "${locales[@]}" "${fuzz[@]}"
         "${windows[@]}" "${package[@]}" "${debian13[@]}") ;;
     bench) packages+=("${build[@]}" "${bench[@]}") ;;
     windows) packages+=("${windows[@]}") ;;

@@ -13,6 +13,7 @@
 #   asan      the unit, widget and bare-X end-to-end tests under AddressSanitizer and UBSan
 #   fuzz      each fuzz target for FUZZ_SECONDS (60 unless set) from its committed corpus
 # Naming stages runs only those. In CI (CI=true) a skipped stage or end-to-end desktop fails.
+# The run fails, naming them, when a process it started still runs after its stages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 make_kit=
@@ -26,6 +27,37 @@ ci=${CI:-}
 jobs=$(nproc)
 fuzz_seconds=${FUZZ_SECONDS:-60}
 started=$SECONDS
+
+# Every process this run starts carries its mark in its environment, also those its tests start
+# with an environment of their own (they pass KORUVA_RUN on); the package stage's user is known
+# by name. When the run ends none of them may be running: a test that leaves one behind fails
+# the run, which names it. A mark, not a list of names (Xvfb, dbus-daemon, weston...), so that
+# what the machine or another run on it has running is never counted.
+KORUVA_RUN=$$-$RANDOM$RANDOM
+export KORUVA_RUN
+left_behind() {
+    local pid line
+    for pid in $({
+        grep -lsz "^KORUVA_RUN=$KORUVA_RUN\$" /proc/[0-9]*/environ | cut -d/ -f3
+        ps -u koruva-e2e -o pid= 2>/dev/null
+    } | sort -un); do
+        [ "$pid" != $$ ] || continue
+        # The listing's own helpers have ended by now; a zombie has ended too.
+        line=$(ps -o stat=,pid=,user=,args= -p "$pid" 2>/dev/null) || continue
+        [[ $line == Z* ]] || echo "${line#* }"
+    done
+}
+# Waits a little for what is still on its way out, then names and ends what is left.
+nothing_left_behind() {
+    local left deadline=$((SECONDS + 10))
+    while left=$(left_behind) && [ -n "$left" ] && [ $SECONDS -lt $deadline ]; do sleep 0.2; done
+    [ -n "$left" ] || return 0
+    echo "== FAILED: still running after the run's stages (ended now):" >&2
+    sed 's/^ */   /' <<<"$left" >&2
+    awk '{print $1}' <<<"$left" | xargs -r kill -KILL 2>/dev/null || true
+    return 1
+}
+
 tools/install-deps.sh test
 summary=("install $((SECONDS - started)) s")
 
@@ -103,9 +135,15 @@ for stage in "${stages[@]}"; do
         echo "== $stage passed in $((SECONDS - start)) s"
         ;;
     77) summary+=("$stage skipped") ;;
-    *) echo "== $stage FAILED after $((SECONDS - start)) s" >&2; exit 1 ;;
+    *)
+        echo "== $stage FAILED after $((SECONDS - start)) s" >&2
+        nothing_left_behind || true
+        exit 1
+        ;;
     esac
 done
+nothing_left_behind || exit 1
+echo "== nothing left running"
 echo "== times: $(printf '%s, ' "${summary[@]}")total $((SECONDS - started)) s"
 skipped=$(printf '%s\n' "${summary[@]}" | sed -n 's/ skipped$//p' | xargs)
 echo "== all tests passed${skipped:+ (skipped: $skipped)}"

@@ -9,6 +9,8 @@ new_xvfb /dev/null 800x600 || { echo "Xvfb did not start" >&2; exit 1; }
 xvfb=$XVFB_PID clock=
 trap 'kill $xvfb $clock 2>/dev/null || true' EXIT
 export DISPLAY=$XVFB_DISPLAY
+# No session bus wanted, and none autolaunched to outlive the clock.
+no_session_bus
 folder=$(mktemp -d)
 cp build/koruva "$folder/"
 "$folder/koruva" &

@@ -25,6 +25,7 @@ if [ "${1:-}" = --inside ]; then
     mount --bind "$build" "$tree/build"
     cp /etc/resolv.conf "$tree/etc/resolv.conf"
     exec chroot "$tree" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+        ${KORUVA_RUN:+KORUVA_RUN=$KORUVA_RUN} \
         /bin/bash -euo pipefail -c '
         /src/tools/install-deps.sh unit package >/build/install-deps.log 2>&1 ||
             { tail -n 30 /build/install-deps.log; exit 1; }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs one desktop of desktops.txt for the end-to-end tests: an X server (Xvfb, or the
 # XWayland of a Wayland compositor) with its window manager, each with a session bus, a runtime
-# folder and a home of its own, and tells REPORT "DISPLAY XAUTHORITY" once X clients can
-# connect; SIGTERM ends it. lib/display.sh starts it as the first process of a PID namespace
+# folder and a home of its own, and tells REPORT "DISPLAY XAUTHORITY SESSION_BUS_ADDRESS" once
+# X clients can connect; SIGTERM ends it. lib/display.sh starts it as the first process of a PID namespace
 # where it can, so that what the desktop starts (services the bus activates, the compositor's
 # helpers, the throw-away user's processes) ends with it.
 #   desktop.sh NAME REPORT FOLDER [USER]
@@ -22,12 +22,13 @@ export NO_AT_BRIDGE=1
 unset DISPLAY WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
 MAIN=
 XSERVER=
-BUS=
+BUS_PID=
 
-# The window manager first (it may still talk to the X server as it ends), then the server.
+# The window manager first (it may still talk to the X server as it ends), then the server,
+# then the bus with what it started.
 end_all() {
     local pid
-    for pid in $MAIN $XSERVER $BUS; do
+    for pid in $MAIN $XSERVER; do
         kill "$pid" 2>/dev/null
         local waited=0
         while kill -0 "$pid" 2>/dev/null && [ $waited -lt 100 ]; do
@@ -37,6 +38,7 @@ end_all() {
         kill -KILL "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
+    end_session_bus
     exit 0
 }
 trap end_all TERM INT HUP
@@ -48,17 +50,13 @@ fifo() {
     echo "$path"
 }
 
+# Every desktop has a session bus, shared by its programs and the clock.
 start_bus() {
-    local address
-    address=$(fifo bus)
-    dbus-daemon --session --nofork --print-address=3 3>"$address" 2>>"$FOLDER/bus.log" &
-    BUS=$!
-    read -r -t 30 DBUS_SESSION_BUS_ADDRESS <"$address" || { echo "no session bus" >&2; exit 1; }
-    export DBUS_SESSION_BUS_ADDRESS
+    new_session_bus "$FOLDER/bus.log" || { echo "no session bus: $(tail -n 3 "$FOLDER/bus.log")" >&2; exit 1; }
 }
 
 own_xvfb() {
-    new_xvfb "$FOLDER/x.log" || { echo "Xvfb did not start: $(tail -n 5 "$FOLDER/x.log")" >&2; exit 1; }
+    new_xvfb "$FOLDER/x.log" "${1:-1280x800}" || { echo "Xvfb did not start: $(tail -n 5 "$FOLDER/x.log")" >&2; exit 1; }
     XSERVER=$XVFB_PID
     export DISPLAY=$XVFB_DISPLAY
 }
@@ -76,6 +74,18 @@ teller() {
 }
 
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+native_pointer_in_corner() {
+    local box
+    box=$(import -window "$(native_output_window)" ppm:- | convert ppm:- -fuzz 0 -fill black \
+        +opaque "#${NATIVE_BACKGROUND#0xff}" -trim -format '%w %h %X %Y' info: 2>/dev/null | tr -d +)
+    read -r w h x y <<<"$box"
+    [ "${w:-0}" -gt 1 ] && [ $((x + w)) -le 40 ] && [ $((y + h)) -le 40 ]
+}
+native_output_shown() {
+    local window
+    window=$(native_output_window) && [ -n "$window" ] &&
+        [ "$(import -window "$window" -crop 1x1+1000+680 -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}')" = "#${NATIVE_BACKGROUND#0xff}" ]
+}
 
 await() {
     local what=$1 tries=0
@@ -89,9 +99,9 @@ await() {
 }
 
 XAUTH=-
+start_bus
 case "$(desktop_fact "$NAME" start):$NAME" in
 x11:*)
-    start_bus
     own_xvfb
     options=()
     case "$NAME" in
@@ -107,7 +117,6 @@ x11:*)
     MAIN=$!
     ;;
 wayland:kwin_wayland)
-    start_bus
     told=$(fifo told)
     # The installed binary carries a file capability that a container may refuse to grant;
     # a plain copy runs without it.
@@ -119,7 +128,6 @@ wayland:kwin_wayland)
     read -r -t 60 DISPLAY XAUTH <>"$told" || { echo "no XWayland from kwin_wayland" >&2; exit 1; }
     ;;
 wayland:mutter_wayland)
-    start_bus
     told=$(fifo told)
     # Its XWayland takes only clients with the cookie it writes under XDG_RUNTIME_DIR.
     mutter --wayland --headless --virtual-monitor 1280x800 --wayland-display \
@@ -138,6 +146,7 @@ output * mode 1280x800
 exec sh -c 'xhost +si:localuser:root >/dev/null; exec $(teller "$told")'
 EOF
     env -i PATH=/usr/bin:/bin HOME="$FOLDER/runtime" XDG_RUNTIME_DIR="$FOLDER/runtime" \
+        ${KORUVA_RUN:+KORUVA_RUN=$KORUVA_RUN} \
         WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
         setpriv --reuid="$AS_USER" --regid="$AS_USER" --clear-groups \
         sway -c "$FOLDER/sway.config" >>"$FOLDER/wm.log" 2>&1 &
@@ -152,6 +161,37 @@ wayland:weston)
     await "XWayland's display" grep -q 'xserver listening on display' "$FOLDER/wm.log"
     DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$FOLDER/wm.log")
     ;;
+native:*)
+    # weston's output is a window of the Xvfb, smaller than its screen, and its seat has the
+    # Xvfb's pointer. No XWayland: the clock finds no X server of its own.
+    own_xvfb 1280x800
+    xdotool mousemove 1279 799
+    cat >"$FOLDER/weston.ini" <<EOF
+[core]
+xwayland=false
+idle-time=0
+[shell]
+panel-position=none
+background-color=$NATIVE_BACKGROUND
+startup-animation=none
+animation=none
+close-animation=none
+focus-animation=none
+locking=false
+[input-method]
+path=
+EOF
+    weston --backend=x11-backend.so --use-pixman --width=1024 --height=700 \
+        --socket=wayland-koruva --config="$FOLDER/weston.ini" >>"$FOLDER/wm.log" 2>&1 &
+    MAIN=$!
+    await "weston's socket" test -S "$XDG_RUNTIME_DIR/wayland-koruva"
+    await "weston's output to show its background" native_output_shown
+    # The pointer's image stays where the pointer leaves the output: in its top-left corner,
+    # which the checks leave out, until a check moves it onto the clock.
+    xdotool mousemove 4 4
+    await "weston to draw the pointer in the output's corner" native_pointer_in_corner
+    xdotool mousemove 1279 799
+    ;;
 odd:*)
     own_xvfb
     /usr/bin/python3 "$HERE/odd_wm.py" "${NAME#odd-}" >>"$FOLDER/wm.log" 2>&1 &
@@ -164,8 +204,8 @@ odd:*)
 esac
 export DISPLAY
 [ "$XAUTH" = - ] || export XAUTHORITY="$XAUTH"
-await "$NAME to manage the screen" wm_ready
-echo "$DISPLAY $XAUTH" >"$REPORT"
+is_native_wayland "$NAME" || await "$NAME to manage the screen" wm_ready
+echo "$DISPLAY $XAUTH $DBUS_SESSION_BUS_ADDRESS" >"$REPORT"
 while kill -0 "$MAIN" 2>/dev/null; do wait "$MAIN"; done
 echo "$NAME ended" >&2
 end_all

@@ -21,12 +21,29 @@ apt_get() {
     # Another apt run may hold the lock for a moment.
     DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=120 -y -qq "$@"
 }
+# The trap: every step runs, whatever the one before it did; one that fails is named and fails
+# the script, since it leaves something behind. The user goes last of all but the work folder,
+# once nothing of theirs runs (their session bus, anything it started, a clock).
 remove_all() {
-    rm -f /usr/bin/setting.dat
-    dpkg-query -W -f='${Status}' koruva 2>/dev/null | grep -q 'install ok installed' &&
-        apt_get purge koruva >/dev/null 2>&1
-    id "$TEST_USER" >/dev/null 2>&1 && userdel --remove "$TEST_USER" 2>/dev/null
+    local status=$? failed=() out
+    set +e
+    end_process "$CLOCK_PID"
+    CLOCK_PID=
+    end_session_bus
+    rm -f /usr/bin/setting.dat || failed+=("rm /usr/bin/setting.dat")
+    if dpkg-query -W -f='${Status}' koruva 2>/dev/null | grep -q 'install ok installed'; then
+        out=$(apt_get purge koruva 2>&1) || failed+=("apt-get purge koruva: $(tail -n 2 <<<"$out")")
+    fi
+    if id "$TEST_USER" >/dev/null 2>&1; then
+        out=$(end_processes_of "$TEST_USER" 2>&1) || failed+=("$out")
+        out=$(userdel --remove "$TEST_USER" 2>&1) || failed+=("userdel --remove $TEST_USER: $out")
+    fi
     cleanup
+    if [ ${#failed[@]} -gt 0 ]; then
+        printf 'FAIL: cleaning up: %s\n' "${failed[@]}" >&2
+        [ "$status" != 0 ] || status=1
+    fi
+    exit "$status"
 }
 trap remove_all EXIT
 
@@ -67,15 +84,21 @@ apt_get install "$DEB" >/dev/null 2>&1 || fail "apt-get install $DEB"
 echo "ok installed"
 
 if id "$TEST_USER" >/dev/null 2>&1; then
-    userdel --remove "$TEST_USER" 2>/dev/null || fail "cannot remove the test user an earlier run left"
+    end_processes_of "$TEST_USER" && userdel --remove "$TEST_USER" 2>/dev/null ||
+        fail "cannot remove the test user an earlier run left"
 fi
 useradd --create-home --shell /bin/sh "$TEST_USER"
 start_xvfb
 # The user's environment only, no configuration folder of the test's own; every step execs the
-# next, so the process started is the clock itself.
-as_user=(env -i HOME="$USER_HOME" USER="$TEST_USER" LOGNAME="$TEST_USER"
-    PATH=/usr/local/bin:/usr/bin:/bin DISPLAY="$DISPLAY" LANG=C.UTF-8
-    setpriv --reuid="$TEST_USER" --regid="$TEST_USER" --init-groups)
+# next, so the process started is the clock itself. Their session has a bus of its own, run as
+# the user, as a login starts it; root's from start_xvfb is not theirs.
+user_env=(env -i HOME="$USER_HOME" USER="$TEST_USER" LOGNAME="$TEST_USER"
+    PATH=/usr/local/bin:/usr/bin:/bin DISPLAY="$DISPLAY" LANG=C.UTF-8 ${KORUVA_RUN:+KORUVA_RUN=$KORUVA_RUN})
+setpriv=(setpriv --reuid="$TEST_USER" --regid="$TEST_USER" --init-groups)
+end_session_bus
+new_session_bus "$WORK/bus.log" "${user_env[@]}" "${setpriv[@]}" ||
+    fail "no session bus for $TEST_USER: $(tail -n 3 "$WORK/bus.log")"
+as_user=("${user_env[@]}" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" "${setpriv[@]}")
 "${as_user[@]}" sh -c 'test -w /usr/bin' && fail "/usr/bin is writable for $TEST_USER"
 
 # Started as the menu starts it: the desktop entry's Exec line, found on the PATH.
@@ -111,7 +134,8 @@ echo "ok the next start restored it"
 # root's, not the user's; its save goes beside the program, and the user's copy stays theirs and
 # is what the user's next start reads.
 env -i HOME="$USER_HOME" USER=root LOGNAME=root PATH=/usr/local/bin:/usr/bin:/bin \
-    DISPLAY="$DISPLAY" LANG=C.UTF-8 koruva 2>>"$WORK/clock.stderr" &
+    DISPLAY="$DISPLAY" LANG=C.UTF-8 DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
+    ${KORUVA_RUN:+KORUVA_RUN=$KORUVA_RUN} koruva 2>>"$WORK/clock.stderr" &
 CLOCK_PID=$!
 WID=
 wait_until "the clock window to appear" find_clock_window

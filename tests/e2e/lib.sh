@@ -11,7 +11,7 @@ source "$E2E_DIR/lib/pixels.sh"
 # in CI fails), then e2e_work.
 e2e_begin() {
     local need missing=()
-    for need in Xvfb:xvfb xdotool:xdotool xprop:x11-utils xwininfo:x11-utils import:imagemagick \
+    for need in Xvfb:xvfb dbus-daemon:dbus-daemon xdotool:xdotool xprop:x11-utils xwininfo:x11-utils import:imagemagick \
         convert:imagemagick /usr/bin/python3:python3; do
         command -v "${need%%:*}" >/dev/null || missing+=("${need#*:}")
     done
@@ -31,7 +31,7 @@ e2e_begin() {
 # with all it started, when the script ends.
 e2e_work() {
     KORUVA_BIN=${1:?usage: $0 PATH_TO_KORUVA}
-    WM=none CLOCK_PID= WATCH_PID= XVFB_PID= DESKTOP_LAUNCHER= DESKTOP_PID= DESKTOP_USER=
+    WM=none CLOCK_PID= WATCH_PID= XVFB_PID= BUS_PID= DESKTOP_LAUNCHER= DESKTOP_PID= DESKTOP_USER=
     WORK=$(mktemp -d)
     E2E_TOP=$WORK
     trap cleanup EXIT
@@ -39,7 +39,10 @@ e2e_work() {
     export XDG_CONFIG_HOME="$WORK/config"
 }
 
+# The scripts' trap: every step runs, whatever the one before it did, and the script's status
+# stays its own.
 cleanup() {
+    set +e
     end_process "$CLOCK_PID"
     end_watch
     stop_display

@@ -3,7 +3,8 @@
 # window manager, cycle after cycle, also partly off the screen and at twice the scale. Each
 # start shows the window once, at its place. Where the compositor's policy places windows
 # (sway, weston), the window shows at once wherever that is, and a save holds where it is. On a
-# Wayland session without XWayland (with weston) the clock shows on native Wayland.
+# Wayland session without XWayland (with weston) the clock shows on native Wayland, and there
+# (weston_native) takes the pointer's input. On a bare X server a screen reader reads the face.
 #   startup_and_exit.sh KORUVA [DESKTOP...]   (every desktop of desktops.txt unless named)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -151,6 +152,7 @@ native_wayland() {
     local runtime="$WORK/wayland-runtime" stale
     # weston with its XWayland ends first: this one runs without.
     stop_display
+    new_session_bus "$WORK/bus.log" || fail "no session bus: $(tail -n 3 "$WORK/bus.log")"
     mkdir -m 700 "$runtime"
     # Its own process group, so that its helper clients end with it.
     XDG_RUNTIME_DIR="$runtime" setsid weston --backend=headless-backend.so \
@@ -176,13 +178,119 @@ native_wayland() {
     wait_until "the clock drawn on native Wayland" drawn_on_wayland
     stop_clock
     end_desktop
+    end_session_bus
     [ "$(cat "$app/setting.dat")" = "$(crlf 1500 3000)" ] || fail "native Wayland changed setting.dat"
     echo "ok: native Wayland where DISPLAY names no server"
 }
 
+# Native Wayland with a pointer: weston's X11 backend shows its output in a window of an Xvfb
+# and its seat has the Xvfb's pointer, which xdotool drives; there is no XWayland, and the clock
+# finds no X server (no DISPLAY), so it runs on Wayland. What it shows is read from weston's
+# window; what it asks of the compositor from its Wayland log. Motion over the picture swings
+# the labels; a press and a drag move the window through the compositor (the clock asks it to);
+# a double-click then ends the clock, saving nothing, and says why.
+native_wayland_input() {
+    start_display "$1"
+    WID=$(native_output_window)
+    [ -n "$WID" ] || fail "no output window of weston's"
+    local app
+    app=$(new_program_folder)
+    env -u DISPLAY XDG_RUNTIME_DIR="$WORK/desktop/runtime" WAYLAND_DISPLAY=wayland-koruva \
+        WAYLAND_DEBUG=client "$app/koruva" 2>>"$WORK/clock.stderr" &
+    CLOCK_PID=$!
+    shown_whole() {
+        clock_running || fail "the clock ended at start-up: $(grep -v '^\[' "$WORK/clock.stderr" | tail -n 3)"
+        read_native_output || return 1
+        local box="$AREA_X $AREA_Y $AREA_W $AREA_H"
+        # Drawn whole: the same twice over.
+        read_native_output && [ "$box" = "$AREA_X $AREA_Y $AREA_W $AREA_H" ]
+    }
+    wait_until "the clock shown on weston's output" shown_whole
+    grep -q 'wl_compositor@' "$WORK/clock.stderr" || fail "the clock is not a Wayland client"
+    remember_labels_home
+
+    # Motion over the picture, below the labels.
+    xdotool mousemove $((CX + 140)) $((CY + 250)) mousemove_relative -- 3 0 mousemove_relative -- 3 0
+    labels_away() { ! labels_home; }
+    wait_until "motion on native Wayland to swing the labels" labels_away
+    wait_until "the swing to bring the labels home" labels_home
+
+    # A press on the picture: the clock hands the move to the compositor, which then moves the
+    # window with the pointer, by exactly as much.
+    local moves x0=$AREA_X y0=$AREA_Y
+    moves=$(grep -c 'xdg_toplevel@[0-9]*\.move(' "$WORK/clock.stderr" || true)
+    xdotool mousemove $((CX + 100)) $((CY + 132)) mousedown 1
+    asked_to_move() { [ "$(grep -c 'xdg_toplevel@[0-9]*\.move(' "$WORK/clock.stderr")" -gt "$moves" ]; }
+    wait_until "the clock to ask weston to move it" asked_to_move
+    xdotool mousemove_relative --sync -- 40 30
+    wait_until "the drag to move the window by 40,30 through weston" native_window_at $((x0 + 40)) $((y0 + 30))
+    xdotool mouseup 1
+    clock_running || fail "the drag ended the clock"
+
+    # The pointer rests on the picture, where its image is no label's: a double-click there.
+    xdotool mousemove $((CX + 5)) $((CY + 5)) click --repeat 2 --delay 60 1
+    wait_clock_exit 0
+    grep -qx 'the compositor places this window: its position is not saved' "$WORK/clock.stderr" ||
+        fail "the double-click did not say why it saved nothing"
+    [ ! -e "$app/setting.dat" ] && [ ! -e "$XDG_CONFIG_HOME/Velomire -KORUVA!-/setting.dat" ] ||
+        fail "the double-click on native Wayland saved a position"
+    echo "ok: $1 (native Wayland: motion swings, a drag moves the window through weston, a double-click ends it)"
+}
+
+# The face read aloud: a screen reader (an AT-SPI client) on a session bus of the test's own,
+# whose accessibility bus (at-spi2-core) the bus starts as a desktop's does, and Qt's bridge on,
+# finds the program's frame by its title and in it two labels, the date above the time, that
+# read what ICU writes for the instant with the region's own patterns (tests/e2e/read_aloud.py,
+# none of the program's code), in two regions, each in a zone of its own.
+read_aloud() {
+    local missing=() why
+    [ -x /usr/libexec/at-spi-bus-launcher ] || missing+=(at-spi2-core)
+    command -v dbus-send >/dev/null || missing+=(dbus-bin)
+    /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || missing+=(python3-pyatspi)
+    /usr/bin/python3 -c 'import icu' 2>/dev/null || missing+=(python3-icu)
+    if [ ${#missing[@]} -gt 0 ]; then
+        why="not installed: ${missing[*]} (Debian: apt-get install them, or tools/install-deps.sh test)"
+        [ "${CI:-}" != true ] || fail "$why; CI reads the face aloud"
+        echo "SKIP the face read aloud: $why"
+        return 0
+    fi
+    # The session's runtime folder, where the accessibility bus puts its socket: ours.
+    export XDG_RUNTIME_DIR="$WORK/runtime"
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    start_display none
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+        >/dev/null || fail "the session bus started no accessibility bus"
+    local case locale zone app
+    for case in "en_US.UTF-8 America/New_York" "ja_JP.UTF-8 Asia/Tokyo"; do
+        read -r locale zone <<<"$case"
+        app=$(new_program_folder)
+        LC_ALL=$locale TZ=$zone QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 start_clock "$app"
+        wait_until "a screen reader to find the $locale clock" read_face "$locale" "$zone"
+        stop_clock
+    done
+    stop_display
+    unset XDG_RUNTIME_DIR
+}
+
+# One reading: fails the test when the face reads otherwise, false while no clock is found.
+read_face() {
+    local said status=0
+    said=$(/usr/bin/python3 "$E2E_DIR/read_aloud.py" "$1" "$2" 2>&1) || status=$?
+    case $status in
+    0) echo "ok the face read aloud in $1, $2: $said" ;;
+    1) return 1 ;;
+    *) fail "the face read aloud in $1, $2: $said" ;;
+    esac
+}
+
 check() {
+    if is_native_wayland "$1"; then
+        native_wayland_input "$1"
+        return
+    fi
     check_desktop "$1"
     [ "$1" != weston ] || native_wayland
+    [ "$1" != none ] || read_aloud
 }
 on_every_desktop check "${@:2}"
 echo "PASS"

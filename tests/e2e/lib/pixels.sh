@@ -18,10 +18,40 @@ same_window() {
     [ "$first" = "$again" ] && [ "$first" = "$second" ]
 }
 
+# The clock's client area as the X server shows it: its window WID, or, on native Wayland, the
+# part CLIENT_AREA (WxH+X+Y, read_native_output) of the compositor's output window WID.
+clock_image() {
+    if [ -n "${CLIENT_AREA:-}" ]; then
+        import -window "$WID" ppm:- | convert ppm:- -crop "$CLIENT_AREA" +repage ppm:-
+    else
+        import -window "$WID" ppm:-
+    fi
+}
+
+# On native Wayland (a desktop of start native), what the output window WID shows: sets
+# AREA_X, AREA_Y, AREA_W, AREA_H, the box of all that is not the background (the clock's window
+# with the frame Qt draws on it), and CLIENT_AREA, the client area at the box's foot, centred.
+# The pointer's image lies where the pointer last was in the output, on the clock for the
+# checks, or in the output's top-left corner where it has never come in, which is left out.
+read_native_output() {
+    local box
+    box=$(import -window "$WID" ppm:- | convert ppm:- -fill "#${NATIVE_BACKGROUND#0xff}" \
+        -draw 'rectangle 0,0 39,39' -fuzz 0 -fill black +opaque "#${NATIVE_BACKGROUND#0xff}" \
+        -trim -format '%w %h %X %Y' info: 2>/dev/null | tr -d +)
+    read -r AREA_W AREA_H AREA_X AREA_Y <<<"$box"
+    [ "${AREA_W:-0}" -ge 284 ] && [ "${AREA_H:-0}" -ge 284 ] || { CLIENT_AREA=; return 1; }
+    local side=$(((AREA_W - 284) / 2))
+    CLIENT_AREA=284x284+$((AREA_X + side))+$((AREA_Y + AREA_H - 284 - side))
+    CX=$((AREA_X + side)) CY=$((AREA_Y + AREA_H - 284 - side))
+}
+
+# The clock's window stands in the output with its box's corner at $1,$2.
+native_window_at() { read_native_output && [ "$AREA_X" = "$1" ] && [ "$AREA_Y" = "$2" ]; }
+
 # The dark blue text of the lower label's column, from just below the upper label's box down,
 # as black on white: the upper label only ever moves up, so all ink here is the lower label's.
 label2_column() {
-    import -window "$WID" ppm:- | convert ppm:- -crop 217x100+48+130 +repage -fuzz 12% \
+    clock_image | convert ppm:- -crop 217x100+48+130 +repage -fuzz 12% \
         -fill black -opaque 'rgb(0,0,192)' -fill white +opaque black "$@"
 }
 
