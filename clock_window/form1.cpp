@@ -51,7 +51,9 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
       m_face(QStringLiteral(":/face.bmp")) {
     FaceAccessible::install();
     setWindowTitle(QString::fromLatin1(kCaption));
-    QIcon icon(QStringLiteral(":/icon.ico"));
+    // The window icon's own pixels as a PNG, which Qt Gui reads itself: the ICO would load Qt's
+    // image format plugins for it.
+    QIcon icon(QStringLiteral(":/icon-48.png"));
     // Title bars and task bars at a scale factor ask for more than 48 pixels.
     if (devicePixelRatioF() > 1)
         icon.addFile(QStringLiteral(":/icon-128.png"));

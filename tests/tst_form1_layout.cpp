@@ -80,7 +80,10 @@ void TestForm1Layout::designLayout() {
     QCOMPARE(label1(form).focusPolicy(), Qt::NoFocus);
     QCOMPARE(label1(form).font().pixelSize(), 32);
     QCOMPARE(label2(form).font().pixelSize(), 59);
-    QVERIFY(!form.windowIcon().isNull());
+    // The window icon's very pixels, at its own size.
+    QCOMPARE(
+        form.windowIcon().pixmap(QSize(48, 48), 1).toImage().convertToFormat(QImage::Format_ARGB32),
+        QImage(":/icon.ico").convertToFormat(QImage::Format_ARGB32));
     QVERIFY(h.timer1->isActive());
     QVERIFY(!h.timer2->isActive());
 }
