@@ -71,8 +71,9 @@ read -r -t 30 DBUS_SESSION_BUS_ADDRESS <&"$bus_fd" || { echo "no session bus" >&
 exec {bus_fd}<&-
 export DBUS_SESSION_BUS_ADDRESS
 
-# median min max of the numbers on stdin
-stats() { sort -g | awk '{v[NR] = $1} END {if (NR == 0) {print "- - -"; exit} m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.6g %.6g %.6g\n", m, v[1], v[NR]}'; }
+# median min max of the numbers on stdin (a start that showed no picture within its bound, -1,
+# left out)
+stats() { awk '$1 >= 0' | sort -g | awk '{v[NR] = $1} END {if (NR == 0) {print "- - -"; exit} m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.6g %.6g %.6g\n", m, v[1], v[NR]}'; }
 # CPU time of all the process's threads in nanoseconds: schedstat is exact where the tick
 # counts of /proc/PID/stat only resolve 10 ms.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{s += $1} END {printf "%d\n", s}'; }
@@ -357,7 +358,7 @@ med() { [ -s "$1" ] && stats <"$1" | awk -v f="${2:-%.2f}" '{printf f, $1}' || p
 span() { [ -s "$1" ] && stats <"$1" | awk -v f="${2:-%.2f}" '{printf f " (" f "–" f ")", $1, $2, $3}' || printf -- -; }
 ratio() { # file, reference file
     [ -s "$1" ] && [ -s "$2" ] || { printf -- -; return; }
-    paste "$1" "$2" | awk '$2 > 0 {print $1 / $2}' | stats | awk '{printf "%.2f", $1}'
+    paste "$1" "$2" | awk '$1 >= 0 && $2 > 0 {print $1 / $2}' | stats | awk '{printf "%.2f", $1}'
 }
 echo
 echo "Machine: $(uname -srm), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores; started $STARTED, load average before $LOAD_BEFORE"
