@@ -1,8 +1,11 @@
 // Starts a program under the X server in $DISPLAY and reports, in milliseconds from exec,
-// when its top-level window was mapped and when it was first painted (the first Damage
-// event on one of its windows). With --at X Y it also waits until the window stands at X,Y
-// (a restored position; without a window manager) and reports that moment. The program is
-// left running; its pid is printed first:  pid map_ms paint_ms [at_ms]
+// when its top-level window was mapped, when it was first painted (the first Damage event on
+// one of its windows: often only the window's background, filled by the server at the map)
+// and when it first showed a picture (the first Damage after which its window, children
+// included, is not one flat colour, as a person sees it). With --at X Y it also waits until
+// the window stands at X,Y (a restored position; without a window manager) and reports that
+// moment. A moment not seen within 20 s is -1. The program is left running; its pid is printed
+// first:  pid map_ms paint_ms picture_ms [at_ms]
 #include <xcb/damage.h>
 #include <xcb/xcb.h>
 
@@ -13,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <poll.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -44,6 +48,44 @@ uint32_t windowManagerCheck(xcb_connection_t* c, xcb_window_t root) {
     if (!check || xcb_get_property_value_length(check.get()) < 4)
         return XCB_NONE;
     return *static_cast<const uint32_t*>(xcb_get_property_value(check.get()));
+}
+
+// Whether the window shows more than one colour now (a window not viewable shows none).
+bool showsPicture(xcb_connection_t* c, xcb_window_t window) {
+    const std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &std::free);
+    if (!geometry)
+        return false;
+    const std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> image(
+        xcb_get_image_reply(c,
+                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
+                                          geometry->width, geometry->height, ~0u),
+                            nullptr),
+        &std::free);
+    if (!image || image->depth != 24)
+        return false;
+    const auto* pixels = reinterpret_cast<const uint32_t*>(xcb_get_image_data(image.get()));
+    const int count = xcb_get_image_data_length(image.get()) / 4;
+    return std::any_of(pixels, pixels + count,
+                       [&](uint32_t pixel) { return ((pixel ^ pixels[0]) & 0xFFFFFF) != 0; });
+}
+
+// The next event, or none once the deadline has passed.
+xcb_generic_event_t* nextEvent(xcb_connection_t* c,
+                               std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        if (xcb_generic_event_t* event = xcb_poll_for_event(c))
+            return event;
+        if (xcb_connection_has_error(c))
+            die("the X connection broke");
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0)
+            return nullptr;
+        pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
+        poll(&fd, 1, static_cast<int>(left));
+    }
 }
 
 } // namespace
@@ -89,12 +131,13 @@ int main(int argc, char** argv) {
     std::optional<uint32_t> programBase;
     std::vector<xcb_window_t> created;
     xcb_window_t window = XCB_NONE;
-    double mapped = -1, painted = -1, at = -1;
-    while (painted < 0 || (wantAt && at < 0)) {
-        std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(xcb_wait_for_event(c),
+    double mapped = -1, painted = -1, picture = -1, at = -1;
+    const auto deadline = start + std::chrono::seconds(20);
+    while (picture < 0 || (wantAt && at < 0)) {
+        std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(nextEvent(c, deadline),
                                                                          &std::free);
         if (!event)
-            die("the X connection broke");
+            break;
         const uint8_t type = event->response_type & 0x7F;
         if (type == XCB_CREATE_NOTIFY) {
             const xcb_window_t id =
@@ -121,11 +164,18 @@ int main(int argc, char** argv) {
                 if (wantAt && geometry && geometry->x == atX && geometry->y == atY)
                     at = mapped;
             }
-        } else if (type == damage->first_event + XCB_DAMAGE_NOTIFY && painted < 0) {
-            const xcb_window_t id =
-                reinterpret_cast<xcb_damage_notify_event_t*>(event.get())->drawable;
-            if (std::find(created.begin(), created.end(), id) != created.end())
+        } else if (type == damage->first_event + XCB_DAMAGE_NOTIFY) {
+            const auto* notify = reinterpret_cast<xcb_damage_notify_event_t*>(event.get());
+            if (std::find(created.begin(), created.end(), notify->drawable) == created.end())
+                continue;
+            if (painted < 0)
                 painted = msSince(start);
+            if (picture >= 0)
+                continue;
+            // Emptied before the look, so that any drawing after it is reported again.
+            xcb_damage_subtract(c, notify->damage, XCB_NONE, XCB_NONE);
+            if (window != XCB_NONE && showsPicture(c, window))
+                picture = msSince(start);
         } else if (type == XCB_CONFIGURE_NOTIFY && wantAt && window != XCB_NONE) {
             const auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(event.get());
             if (configure->window == window && configure->x == atX && configure->y == atY)
@@ -133,9 +183,9 @@ int main(int argc, char** argv) {
         }
     }
     if (wantAt)
-        std::printf("%d %.1f %.1f %.1f\n", pid, mapped, painted, at);
+        std::printf("%d %.1f %.1f %.1f %.1f\n", pid, mapped, painted, picture, at);
     else
-        std::printf("%d %.1f %.1f\n", pid, mapped, painted);
+        std::printf("%d %.1f %.1f %.1f\n", pid, mapped, painted, picture);
     xcb_disconnect(c);
     return 0;
 }

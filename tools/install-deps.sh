@@ -63,8 +63,10 @@ qt_source=(gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64
 package=(dpkg-dev file desktop-file-utils appstream)
 
 # Benchmarks only: the peers xclock (x11-apps) and conky, instruction counts (valgrind), and
-# watching the X server for a window's first paint (libxcb-damage0-dev).
-bench=(xvfb xdotool x11-apps x11-utils valgrind libxcb-damage0-dev conky-std)
+# watching the X server for a window's first paint (libxcb-damage0-dev); the load on every core
+# beside which the idle figures are taken again (stress-ng); the session bus a desktop gives its
+# programs (dbus-daemon).
+bench=(xvfb xdotool x11-apps x11-utils valgrind libxcb-damage0-dev conky-std stress-ng dbus-daemon)
 
 packages=()
 for group in "${@:-run}"; do
