@@ -7,6 +7,7 @@
 #include "twips.h"
 
 #include <QImage>
+#include <QImageReader>
 
 #include <cmath>
 #include <string>
@@ -66,6 +67,27 @@ std::pair<ClockLabel*, ClockLabel*> makeLabels(QWidget* form, const RegionalCloc
     fit(*date, lines.dates);
     fit(*time, lines.times);
     return {date, time};
+}
+
+namespace {
+// One of the program's own images, read as what it is: a reader left to guess would load every
+// image format plugin Qt has to ask each of them first.
+QPixmap carried(const QString& name, const char* format) {
+    QImageReader reader(name, format);
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+} // namespace
+
+QPixmap picture() {
+    return carried(QStringLiteral(":/face.bmp"), "bmp");
+}
+
+QIcon windowIcon(qreal ratio) {
+    QIcon icon(carried(QStringLiteral(":/icon-48.png"), "png"));
+    if (ratio > 1)
+        icon.addPixmap(carried(QStringLiteral(":/icon-128.png"), "png"));
+    return icon;
 }
 
 QPixmap pictureAt(qreal ratio) {

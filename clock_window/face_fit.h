@@ -2,6 +2,7 @@
 
 #include "regional_clock.h"
 
+#include <QIcon>
 #include <QPixmap>
 #include <QString>
 #include <QStringList>
@@ -33,7 +34,12 @@ void fit(ClockLabel& label, const QStringList& lines);
 // Label1 and Label2 on `form` as designed, each fitted to the lines of `clock`'s sample moments.
 std::pair<ClockLabel*, ClockLabel*> makeLabels(QWidget* form, const RegionalClock& clock);
 
-// The picture drawn at `ratio` device pixels to a pixel, rather than the carried one scaled.
+// The picture as the program carries it, and drawn at `ratio` device pixels to a pixel, rather
+// than the carried one scaled.
+QPixmap picture();
 QPixmap pictureAt(qreal ratio);
+
+// The window icon, with a larger one where title bars at `ratio` ask for more than 48 pixels.
+QIcon windowIcon(qreal ratio);
 
 } // namespace FaceFit

@@ -10,8 +10,6 @@
 #include "twips.h"
 #include "window_place.h"
 
-#include <QIcon>
-#include <QImageReader>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -45,26 +43,14 @@ SettingLocation::Places settingPlaces(const Form1Seams& seams) {
     return {seams.programFolder(), seams.perUserFolder(), SettingLocation::MakeFolder};
 }
 
-// One of the program's own images, read as what it is: a reader left to guess would load every
-// image format plugin Qt has to ask each of them first.
-QPixmap carried(const QString& name, const char* format) {
-    QImageReader reader(name, format);
-    reader.setAutoDetectImageFormat(false);
-    return QPixmap::fromImage(reader.read());
-}
-
 } // namespace
 
 Form1::Form1(Form1Seams seams, QWidget* parent)
     : QWidget(parent), m_seams(std::move(seams)), m_regional(m_seams.timeLocale),
-      m_face(carried(QStringLiteral(":/face.bmp"), "bmp")) {
+      m_face(FaceFit::picture()) {
     FaceAccessible::install();
     setWindowTitle(QString::fromLatin1(kCaption));
-    QIcon icon(carried(QStringLiteral(":/icon-48.png"), "png"));
-    // Title bars and task bars at a scale factor ask for more than 48 pixels.
-    if (devicePixelRatioF() > 1)
-        icon.addPixmap(carried(QStringLiteral(":/icon-128.png"), "png"));
-    setWindowIcon(icon);
+    setWindowIcon(FaceFit::windowIcon(devicePixelRatioF()));
     // The client area's design place: X11 window managers read it with Static gravity, the
     // frame around it.
     setGeometry(Twips::toPixels(kDesignClientLeft), Twips::toPixels(kDesignClientTop),
