@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QScreen>
 #include <QTest>
+#include <QTimeZone>
 #include <QWindow>
 
 #include <chrono>
@@ -212,7 +213,7 @@ void TestForm1Layout::faceFilledAtLoad_data() {
     QTest::addColumn<bool>("designSize"); // both labels at the design's sizes
     QTest::addColumn<QString>("font");    // a fallback font the texts need, if any
     // The rows that name their texts at 08:05:41, the others at the widest minutes and seconds.
-    const QDateTime tuesday(QDate(2026, 12, 8), QTime(8, 5, 41), Qt::UTC);
+    const QDateTime tuesday(QDate(2026, 12, 8), QTime(8, 5, 41), QTimeZone::utc());
 #ifdef _WIN32
     // Its "12:44:44 PM" is wider than the box at the design's size.
     QTest::newRow("en-US") << "en-US" << tuesday << QByteArray() << "12/8/2026 Tue"
@@ -236,7 +237,7 @@ void TestForm1Layout::faceFilledAtLoad_data() {
         QTest::newRow(name) << locale << when << QByteArray(zone) << ""
                             << "" << design << font;
     };
-    const QDateTime widest(QDate(2026, 12, 9), QTime(4, 44, 44), Qt::UTC);
+    const QDateTime widest(QDate(2026, 12, 9), QTime(4, 44, 44), QTimeZone::utc());
     const auto whole = [&](const char* name, const char* locale, const char* font, bool design) {
         wholeAt(name, locale, widest, "", font, design);
     };
@@ -260,13 +261,14 @@ void TestForm1Layout::faceFilledAtLoad_data() {
     // Texts of the C library that only some moments show: numbers written in words, a weekday
     // named with a month, the zone's name in summer.
     wholeAt("lzh_TW at 11:11:11, its numbers in words", "lzh_TW.UTF-8",
-            QDateTime(QDate(2026, 12, 9), QTime(11, 11, 11), Qt::UTC), "", "Noto Sans CJK JP",
-            false);
+            QDateTime(QDate(2026, 12, 9), QTime(11, 11, 11), QTimeZone::utc()), "",
+            "Noto Sans CJK JP", false);
     wholeAt("shn_MM on Tuesday 6 October", "shn_MM.UTF-8",
-            QDateTime(QDate(2026, 10, 6), QTime(4, 44, 44), Qt::UTC), "", "Noto Sans Myanmar",
-            false);
+            QDateTime(QDate(2026, 10, 6), QTime(4, 44, 44), QTimeZone::utc()), "",
+            "Noto Sans Myanmar", false);
     wholeAt("bi_VU in Berlin in July, CEST", "bi_VU.UTF-8",
-            QDateTime(QDate(2026, 7, 15), QTime(10, 44, 44), Qt::UTC), "Europe/Berlin", "", false);
+            QDateTime(QDate(2026, 7, 15), QTime(10, 44, 44), QTimeZone::utc()), "Europe/Berlin", "",
+            false);
 #endif
 }
 
