@@ -119,7 +119,8 @@ void ClockLabel::showDigitsSoon() {
         Qt::QueuedConnection);
 }
 
-// The digit window shows the old look's pixels until the new one is made for it.
+// The digit window goes at once, so it never shows the old look's pixels, and comes back made
+// for the new one.
 void ClockLabel::lookChanged() {
     m_look.reset();
     if (m_output)
